@@ -1,0 +1,114 @@
+// Print-file formatter for the edit-descriptor notation, and the print unit.
+//
+// A format string such as "(/7HPROBLEM,I4,11H ERROR CODE,I3,/)" is parsed
+// once into a Format; a record group is then written from a list of typed
+// items (integers, 64-bit reals, character strings).  Descriptors: nH
+// literals, Iw, Fw.d, Dw.d, Aw, nX, "/", repeat counts and groups with
+// reversion to the last outermost group.  Overflowing fields are filled with
+// asterisks.  Output stops at the first data descriptor without an item.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kav::fmt {
+
+// One item of an output list.
+struct Item {
+    enum class Kind : uint8_t { integer, real, text };
+    Kind kind;
+    int64_t i = 0;
+    double r = 0.0;
+    std::string_view s;
+
+    Item(int16_t v) : kind(Kind::integer), i(v) {}
+    Item(int32_t v) : kind(Kind::integer), i(v) {}
+    Item(int64_t v) : kind(Kind::integer), i(v) {}
+    Item(double v) : kind(Kind::real), r(v) {}
+    Item(std::string_view v) : kind(Kind::text), s(v) {}
+    Item(const char* v) : kind(Kind::text), s(v) {}
+    Item(const std::string& v) : kind(Kind::text), s(v) {}
+};
+
+// A parsed format string.  Construction never fails: an unparsable tail is
+// dropped (the system's own formats are all well formed).
+class Format {
+public:
+    explicit Format(std::string_view text);
+    ~Format();
+    Format(Format&&) noexcept;
+    Format& operator=(Format&&) noexcept;
+    Format(const Format&) = delete;
+    Format& operator=(const Format&) = delete;
+
+    // The lines one record group writes, each ended by '\n'.
+    std::string render(std::span<const Item> items) const;
+    std::string render(std::initializer_list<Item> items) const {
+        return render(std::span<const Item>(items.begin(), items.size()));
+    }
+
+    struct Node;  // parsed descriptor tree (internal)
+private:
+    std::unique_ptr<Node> root_;
+};
+
+// Single-field helpers (the same code the formatter uses).
+std::string edit_I(int64_t v, int w);
+std::string edit_F(double v, int w, int d);
+std::string edit_D(double v, int w, int d);
+std::string edit_A(std::string_view s, int w);
+
+// The print unit (unit 8): one formatted text file at a time.  Opening
+// another file closes the one open.  A missing file is created; an existing
+// file is written again from its start (its old lines disappear with the
+// first record written).  Every record group is flushed when written, so a
+// reader sees every finished line.  When no file is open (or the open
+// failed) lines are dropped silently: printing never fails a call.
+class PrintUnit {
+public:
+    PrintUnit() = default;
+    ~PrintUnit();
+    PrintUnit(const PrintUnit&) = delete;
+    PrintUnit& operator=(const PrintUnit&) = delete;
+
+    // Returns 0 or the nonzero status of the failed open.
+    int open(const std::string& path);
+    void close();
+    bool is_open() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+    void write(const Format& f, std::span<const Item> items);
+    void write(const Format& f, std::initializer_list<Item> items) {
+        write(f, std::span<const Item>(items.begin(), items.size()));
+    }
+    // Raw text (already formatted lines, each ended by '\n').
+    void write_text(std::string_view text);
+
+private:
+    int fd_ = -1;
+    bool cut_ = false;  // the old content has been dropped
+    std::string path_;
+};
+
+// Lines shared by several routines.
+namespace lines {
+// "(/29HBESM ELLAH EL RAHMAN EL RAHIM,I3/)"
+const Format& banner3();
+// "(/29HBESM ELLAH EL RAHMAN EL RAHIM,I5/)"
+const Format& banner5();
+// "(/7HPROBLEM,I4,11H ERROR CODE,I3,/)"
+const Format& error_line();
+// "(/2A12/)"
+const Format& time_lines();
+// "(I13, 7I13)"
+const Format& status_line();
+// "(47HNO OF SUBPROBLEMS, AND NO OF SENSITIVITY LEVELS//2I17)"
+const Format& input_header();
+}  // namespace lines
+
+}  // namespace kav::fmt

@@ -1,0 +1,1 @@
+// Placeholder: the exported entry is added with the entry work.

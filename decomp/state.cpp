@@ -1,0 +1,10 @@
+#include "state.hpp"
+
+namespace kav::decomp {
+
+DecompState& state() {
+    static DecompState s;
+    return s;
+}
+
+}  // namespace kav::decomp
