@@ -25,6 +25,12 @@ std::string data_path(std::string_view name);
 // Sleep for the given number of milliseconds (no-op for values <= 0).
 void sleep_ms(int32_t ms);
 
+// Test seam: replace what sleep_ms() does (for example with a function that
+// returns at once, so tests skip the solver's waits).  Returns the previous
+// function; nullptr restores the real sleep.
+using SleepFn = void (*)(int32_t);
+SleepFn set_sleep_function(SleepFn f);
+
 // The time of day as 8 characters "HH:MM:SS" (local time).
 std::string time_of_day();
 
