@@ -1,0 +1,525 @@
+// Print-file formatter and print unit.
+//
+// A format string is parsed once into a flat program: literals, blank runs,
+// line ends and data fields.  Repeat counts and groups are expanded at parse
+// time ("24I3" becomes 24 fields, "6(I2,D10.3)" twelve), so rendering is a
+// single forward walk with one jump back (the reversion) when items remain at
+// the final ")".  The reversion target is the first copy of the last group of
+// the outermost level, so the group's repeat count applies again.
+#include "fmt.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kav::fmt {
+
+namespace {
+
+constexpr int kMaxField = 255;        // widest field / most digits honoured
+constexpr size_t kMaxOps = 1u << 16;  // bound on the expanded program
+
+enum class OpKind : uint8_t { literal, blanks, slash, int_field, fix_field, exp_field, chr_field };
+
+struct Op {
+    OpKind kind;
+    uint16_t w = 0;  // field width, or blank count
+    uint16_t d = 0;  // digits (F, D)
+    uint32_t off = 0;  // literal: offset in the literal pool
+    uint32_t len = 0;  // literal: length
+};
+
+bool is_data(OpKind k) {
+    return k == OpKind::int_field || k == OpKind::fix_field || k == OpKind::exp_field ||
+           k == OpKind::chr_field;
+}
+
+void put_stars(std::string& out, int w) { out.append(static_cast<size_t>(std::max(w, 0)), '*'); }
+
+// Right-justify `s` (already known to fit) in w columns.
+void put_right(std::string& out, std::string_view s, int w) {
+    if (static_cast<int>(s.size()) < w) out.append(static_cast<size_t>(w) - s.size(), ' ');
+    out.append(s);
+}
+
+int clamp_field(int v) { return std::clamp(v, 0, kMaxField); }
+
+// Infinities and NaNs: the longest spelling that fits, else asterisks.
+void put_special(std::string& out, double v, int w) {
+    const char* cand[2];
+    if (std::isnan(v)) {
+        cand[0] = cand[1] = "NaN";
+    } else if (v < 0) {
+        cand[0] = "-Infinity";
+        cand[1] = "-Inf";
+    } else {
+        cand[0] = "Infinity";
+        cand[1] = "Inf";
+    }
+    for (const char* c : cand) {
+        if (static_cast<int>(std::strlen(c)) <= w) {
+            put_right(out, c, w);
+            return;
+        }
+    }
+    put_stars(out, w);
+}
+
+void put_I(std::string& out, int64_t v, int w) {
+    w = clamp_field(w);
+    char buf[24];
+    uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    char* p = buf;
+    if (v < 0) *p++ = '-';
+    p = std::to_chars(p, buf + sizeof buf, mag).ptr;
+    std::string_view s(buf, static_cast<size_t>(p - buf));
+    if (static_cast<int>(s.size()) > w)
+        put_stars(out, w);
+    else
+        put_right(out, s, w);
+}
+
+bool any_nonzero_digit(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return c >= '1' && c <= '9'; });
+}
+
+void put_F(std::string& out, double v, int w, int d) {
+    w = clamp_field(w);
+    d = clamp_field(d);
+    if (!std::isfinite(v)) {
+        put_special(out, v, w);
+        return;
+    }
+    double a = std::fabs(v);
+    // A magnitude of 10^w or more cannot fit; this also bounds the buffer.
+    if (a >= 1e256) {
+        put_stars(out, w);
+        return;
+    }
+    char buf[kMaxField + 272];
+    // '#' keeps the point when d is 0 ("3.").
+    int n = std::snprintf(buf + 1, sizeof buf - 1, "%#.*f", d, a);
+    if (n <= 0 || n >= static_cast<int>(sizeof buf) - 1) {
+        put_stars(out, w);
+        return;
+    }
+    char* s = buf + 1;
+    const bool neg = std::signbit(v) && any_nonzero_digit(std::string_view(s, static_cast<size_t>(n)));
+    // The leading zero of a magnitude below 1 goes first when space is short.
+    if (n + neg > w && d > 0 && s[0] == '0' && s[1] == '.') {
+        ++s;
+        --n;
+    }
+    if (neg) {
+        *--s = '-';
+        ++n;
+    }
+    if (n > w)
+        put_stars(out, w);
+    else
+        put_right(out, std::string_view(s, static_cast<size_t>(n)), w);
+}
+
+void put_D(std::string& out, double v, int w, int d) {
+    w = clamp_field(w);
+    d = clamp_field(d);
+    if (!std::isfinite(v)) {
+        put_special(out, v, w);
+        return;
+    }
+    char buf[2 * kMaxField + 32];
+    char* p = buf;
+    int e = 0;  // exponent of the 0.ddd form
+    if (std::signbit(v) && v != 0.0) *p++ = '-';
+    *p++ = '0';
+    *p++ = '.';
+    if (v == 0.0) {
+        std::memset(p, '0', static_cast<size_t>(d));
+        p += d;
+    } else {
+        // d.ddd e+XX gives the d correctly rounded significant digits; the
+        // 0.ddd form has an exponent one higher.
+        char m[kMaxField + 32];
+        int n = std::snprintf(m, sizeof m, "%.*e", std::max(d - 1, 0), std::fabs(v));
+        if (n <= 0 || n >= static_cast<int>(sizeof m)) {
+            put_stars(out, w);
+            return;
+        }
+        const char* q = m;
+        for (int k = 0; k < d; ++k) {
+            if (*q == '.') ++q;
+            *p++ = *q++;
+        }
+        const char* ep = std::strchr(m, 'e');
+        e = (ep ? std::atoi(ep + 1) : 0) + 1;
+    }
+    int ae = e < 0 ? -e : e;
+    if (ae <= 99) {
+        *p++ = 'D';
+        *p++ = e < 0 ? '-' : '+';
+        *p++ = static_cast<char>('0' + ae / 10);
+        *p++ = static_cast<char>('0' + ae % 10);
+    } else {
+        // Three exponent digits take the place of the letter.
+        *p++ = e < 0 ? '-' : '+';
+        *p++ = static_cast<char>('0' + ae / 100);
+        *p++ = static_cast<char>('0' + ae / 10 % 10);
+        *p++ = static_cast<char>('0' + ae % 10);
+    }
+    std::string_view s(buf, static_cast<size_t>(p - buf));
+    if (static_cast<int>(s.size()) > w)
+        put_stars(out, w);
+    else
+        put_right(out, s, w);
+}
+
+void put_A(std::string& out, std::string_view s, int w) {
+    w = clamp_field(w);
+    if (static_cast<int>(s.size()) >= w)
+        out.append(s.substr(0, static_cast<size_t>(w)));
+    else
+        put_right(out, s, w);
+}
+
+}  // namespace
+
+struct Format::Program {
+    std::vector<Op> ops;
+    std::string pool;           // literal text
+    size_t rev = 0;             // where output resumes when items remain at the end
+    bool rev_has_data = false;  // the resumed part consumes items (else stop)
+};
+
+namespace {
+
+// Recursive-descent parser over the format text.  Blanks are skipped
+// everywhere except inside nH literals.
+class Parser {
+public:
+    Parser(std::string_view t, Format::Program& p) : t_(t), p_(p) {}
+
+    void run() {
+        skip();
+        if (pos_ < t_.size() && t_[pos_] == '(') ++pos_;
+        std::vector<Op> ops;
+        list(ops, true);
+        p_.ops = std::move(ops);
+        p_.rev = std::min(p_.rev, p_.ops.size());
+        p_.rev_has_data = std::any_of(p_.ops.begin() + static_cast<std::ptrdiff_t>(p_.rev),
+                                      p_.ops.end(), [](const Op& o) { return is_data(o.kind); });
+    }
+
+private:
+    void skip() {
+        while (pos_ < t_.size() && (t_[pos_] == ' ' || t_[pos_] == '\t')) ++pos_;
+    }
+    bool digit() {
+        skip();
+        return pos_ < t_.size() && t_[pos_] >= '0' && t_[pos_] <= '9';
+    }
+    // An unsigned number (blanks between digits ignored), capped.
+    int number() {
+        long v = 0;
+        while (digit()) {
+            v = std::min(v * 10 + (t_[pos_] - '0'), 1000000L);
+            ++pos_;
+        }
+        return static_cast<int>(v);
+    }
+    static uint16_t field(int v) { return static_cast<uint16_t>(clamp_field(v)); }
+
+    void emit(std::vector<Op>& out, const Op& op, int rep) {
+        for (int k = 0; k < rep && out.size() < kMaxOps; ++k) out.push_back(op);
+    }
+
+    // Parses descriptors up to the matching ")" (or the end of the text).
+    // Returns false when the text could not be parsed further: the rest of
+    // the format is dropped.
+    bool list(std::vector<Op>& out, bool outer) {
+        for (;;) {
+            skip();
+            if (pos_ >= t_.size()) return false;
+            char c = t_[pos_];
+            if (c == ',') {
+                ++pos_;
+                continue;
+            }
+            if (c == ')') {
+                ++pos_;
+                return true;
+            }
+            bool has_rep = digit();
+            int rep = has_rep ? number() : 1;
+            skip();
+            if (pos_ >= t_.size()) return false;
+            c = static_cast<char>(t_[pos_] & ~0x20);  // upper case for letters
+            if (t_[pos_] == '(') {
+                ++pos_;
+                std::vector<Op> inner;
+                bool closed = list(inner, false);
+                if (outer) {
+                    p_.rev = out.size();
+                }
+                for (int k = 0; k < rep && out.size() < kMaxOps; ++k) {
+                    size_t room = kMaxOps - out.size();
+                    out.insert(out.end(), inner.begin(),
+                               inner.begin() + static_cast<std::ptrdiff_t>(std::min(room, inner.size())));
+                }
+                if (!closed) return false;
+                continue;
+            }
+            if (t_[pos_] == '/') {
+                ++pos_;
+                emit(out, Op{OpKind::slash}, rep);
+                continue;
+            }
+            ++pos_;
+            Op op{OpKind::literal};
+            switch (c) {
+            case 'H': {
+                if (!has_rep) return false;
+                size_t n = std::min(static_cast<size_t>(rep), t_.size() - pos_);
+                op.off = static_cast<uint32_t>(p_.pool.size());
+                op.len = static_cast<uint32_t>(n);
+                p_.pool.append(t_.substr(pos_, n));
+                pos_ += n;
+                emit(out, op, 1);
+                continue;
+            }
+            case 'X':
+                op.kind = OpKind::blanks;
+                op.w = field(rep);
+                emit(out, op, 1);
+                continue;
+            case 'I':
+                op.kind = OpKind::int_field;
+                break;
+            case 'A':
+                op.kind = OpKind::chr_field;
+                break;
+            case 'F':
+                op.kind = OpKind::fix_field;
+                break;
+            case 'D':
+                op.kind = OpKind::exp_field;
+                break;
+            default:
+                return false;
+            }
+            if (!digit()) return false;
+            op.w = field(number());
+            if (op.kind == OpKind::fix_field || op.kind == OpKind::exp_field) {
+                skip();
+                if (pos_ >= t_.size() || t_[pos_] != '.') return false;
+                ++pos_;
+                if (!digit()) return false;
+                op.d = field(number());
+            }
+            emit(out, op, rep);
+        }
+    }
+
+    std::string_view t_;
+    Format::Program& p_;
+    size_t pos_ = 0;
+};
+
+// One data field: the item edited under the descriptor.  An item whose kind
+// does not suit the descriptor (text under I, a real under A, ...) fills the
+// field with asterisks; an integer under F or D is printed as its real value.
+void put_field(std::string& out, const Op& op, const Item& it) {
+    switch (op.kind) {
+    case OpKind::int_field:
+        if (it.kind == Item::Kind::integer)
+            put_I(out, it.i, op.w);
+        else
+            put_stars(out, op.w);
+        break;
+    case OpKind::fix_field:
+    case OpKind::exp_field: {
+        double v;
+        if (it.kind == Item::Kind::real)
+            v = it.r;
+        else if (it.kind == Item::Kind::integer)
+            v = static_cast<double>(it.i);
+        else {
+            put_stars(out, op.w);
+            break;
+        }
+        if (op.kind == OpKind::fix_field)
+            put_F(out, v, op.w, op.d);
+        else
+            put_D(out, v, op.w, op.d);
+        break;
+    }
+    case OpKind::chr_field:
+        if (it.kind == Item::Kind::text)
+            put_A(out, it.s, op.w);
+        else
+            put_stars(out, op.w);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+Format::Format(std::string_view text) : prog_(std::make_unique<Program>()) {
+    Parser(text, *prog_).run();
+}
+Format::~Format() = default;
+Format::Format(Format&&) noexcept = default;
+Format& Format::operator=(Format&&) noexcept = default;
+
+std::string Format::render(std::span<const Item> items) const {
+    std::string out;
+    if (!prog_) return out;
+    const Program& p = *prog_;
+    const size_t nops = p.ops.size();
+    size_t k = 0;
+    size_t pc = 0;
+    for (;;) {
+        if (pc == nops) {
+            // Final ")": stop when the items are used up, else start a new
+            // line at the reversion point.
+            if (k >= items.size() || !p.rev_has_data) break;
+            out.push_back('\n');
+            pc = p.rev;
+            continue;
+        }
+        const Op& op = p.ops[pc];
+        switch (op.kind) {
+        case OpKind::literal:
+            out.append(p.pool, op.off, op.len);
+            break;
+        case OpKind::blanks:
+            out.append(op.w, ' ');
+            break;
+        case OpKind::slash:
+            out.push_back('\n');
+            break;
+        default:
+            if (k >= items.size()) {
+                out.push_back('\n');
+                return out;
+            }
+            put_field(out, op, items[k++]);
+            break;
+        }
+        ++pc;
+    }
+    out.push_back('\n');
+    return out;
+}
+
+std::string edit_I(int64_t v, int w) {
+    std::string s;
+    put_I(s, v, w);
+    return s;
+}
+std::string edit_F(double v, int w, int d) {
+    std::string s;
+    put_F(s, v, w, d);
+    return s;
+}
+std::string edit_D(double v, int w, int d) {
+    std::string s;
+    put_D(s, v, w, d);
+    return s;
+}
+std::string edit_A(std::string_view s, int w) {
+    std::string r;
+    put_A(r, s, w);
+    return r;
+}
+
+// ---------------------------------------------------------------- print unit
+
+PrintUnit::~PrintUnit() { close(); }
+
+int PrintUnit::open(const std::string& path) {
+    close();
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    fd_ = fd;
+    cut_ = false;
+    path_ = path;
+    return 0;
+}
+
+void PrintUnit::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    cut_ = false;
+    path_.clear();
+}
+
+void PrintUnit::write(const Format& f, std::span<const Item> items) {
+    if (fd_ < 0) return;
+    write_text(f.render(items));
+}
+
+void PrintUnit::write_text(std::string_view text) {
+    if (fd_ < 0) return;
+    if (!cut_) {
+        // The file is written again from its start: its old lines go with
+        // the first record.
+        if (::ftruncate(fd_, 0) != 0) { /* a device or pipe: nothing to cut */ }
+        ::lseek(fd_, 0, SEEK_SET);
+        cut_ = true;
+    }
+    // Unbuffered writes: every finished line is in the file at once.
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;  // printing never fails a call
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+// ---------------------------------------------------------------- shared lines
+
+namespace lines {
+const Format& banner3() {
+    static const Format f("(/29HBESM ELLAH EL RAHMAN EL RAHIM,I3/)");
+    return f;
+}
+const Format& banner5() {
+    static const Format f("(/29HBESM ELLAH EL RAHMAN EL RAHIM,I5/)");
+    return f;
+}
+const Format& error_line() {
+    static const Format f("(/7HPROBLEM,I4,11H ERROR CODE,I3,/)");
+    return f;
+}
+const Format& time_lines() {
+    static const Format f("(/2A12/)");
+    return f;
+}
+const Format& status_line() {
+    static const Format f("(I13, 7I13)");
+    return f;
+}
+const Format& input_header() {
+    static const Format f("(47HNO OF SUBPROBLEMS, AND NO OF SENSITIVITY LEVELS//2I17)");
+    return f;
+}
+}  // namespace lines
+
+}  // namespace kav::fmt

@@ -52,12 +52,21 @@ public:
         return render(std::span<const Item>(items.begin(), items.size()));
     }
 
-    struct Node;  // parsed descriptor tree (internal)
+    struct Program;  // parsed descriptors, groups expanded (internal)
 private:
-    std::unique_ptr<Node> root_;
+    std::unique_ptr<Program> prog_;
 };
 
 // Single-field helpers (the same code the formatter uses).
+//
+// Rounding: F and D print the correctly rounded decimal of the binary value
+// (as printf does); a binary value exactly halfway between two decimals goes
+// to the even last digit.  A value that prints with all digits zero carries
+// no minus sign (-0.0 and -0.00001 under F6.3 both print " 0.000"; -0.0
+// under D10.3 prints " 0.000D+00").  Infinities and NaNs print as
+// "Infinity"/"Inf"/"NaN" (with "-" when negative) when the field is wide
+// enough, else asterisks.  A field wider than 255 or with more than 255
+// digits is clamped to 255.
 std::string edit_I(int64_t v, int w);
 std::string edit_F(double v, int w, int d);
 std::string edit_D(double v, int w, int d);
@@ -76,7 +85,9 @@ public:
     PrintUnit(const PrintUnit&) = delete;
     PrintUnit& operator=(const PrintUnit&) = delete;
 
-    // Returns 0 or the nonzero status of the failed open.
+    // Opens `path` as given (callers map the system's fixed names through
+    // kav::data_path).  Returns 0 or the nonzero status (errno) of the
+    // failed open; the unit is then closed.
     int open(const std::string& path);
     void close();
     bool is_open() const { return fd_ >= 0; }
