@@ -58,7 +58,7 @@ struct FileValueSink {
 };
 struct FileRunSink {
     BinUnit& u;
-    int put(const ZRun& z) { return u.put_n(&z.row, 3); }
+    int put(const ZRun& z) { return u.put(z); }
 };
 struct FileValueSource {
     BinUnit& u;
@@ -66,7 +66,7 @@ struct FileValueSource {
 };
 struct FileRunSource {
     BinUnit& u;
-    int get(ZRun& z) { return u.get_n(&z.row, 3); }
+    int get(ZRun& z) { return u.get(z); }
 };
 
 // Memory sinks append to fixed-capacity arrays; a put beyond the capacity
@@ -126,6 +126,7 @@ enum class PackStatus {
     run_sink_failed,    // the run sink refused a run
     run_limit,          // a finished run reached `run_limit` zeros (not written)
     counts_mismatch,    // NNZ + NZERO /= M*N
+    bad_shape,          // m or n < 0, too large for the counts and ZRUN words, lda < m, or no matrix
 };
 
 struct PackResult {
@@ -146,6 +147,7 @@ enum class UnpackStatus {
     ok,
     run_read_failed,    // end of file or error on a ZRUN record
     value_read_failed,  // end of file or error on a value
+    bad_shape,          // m or n < 0, too large for the counts and ZRUN words, lda < m, or no matrix
 };
 
 struct UnpackResult {

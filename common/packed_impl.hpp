@@ -1,2 +1,142 @@
 // Template bodies of the packed-matrix codec (included by packed.hpp).
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kav::packed {
+
+namespace detail {
+
+// Extents the codec accepts: rows and columns fit the 16-bit words of a ZRUN
+// record, and NNZ, NZERO and NIXB (up to 6 bytes per two positions) fit
+// their 32-bit counts.
+inline bool shape_ok(const void* a, int32_t lda, int32_t m, int32_t n) {
+    if (m < 0 || n < 0 || lda < m || m > MAX_RUN || n > MAX_RUN) return false;
+    const int64_t cells = static_cast<int64_t>(m) * n;
+    if (cells * 3 + 6 > INT32_MAX) return false;
+    return cells == 0 || a != nullptr;
+}
+
+// Write the finished run (r1, c1)..(r2, c2) as ZRUN records of at most
+// MAX_RUN zeros each, adjacent and in scan order.
+template <class RS>
+PackStatus finish_run(int32_t n, int32_t r1, int32_t c1, int32_t r2, int32_t c2,
+                      int64_t run_limit, RS& rs, Counts& c) {
+    int64_t len = run_length(n, r1, c1, r2, c2);
+    if (run_limit > 0 && len >= run_limit) return PackStatus::run_limit;
+    int32_t row = r1;
+    int32_t col = c1;
+    while (len > 0) {
+        const int32_t piece = len > MAX_RUN ? MAX_RUN : static_cast<int32_t>(len);
+        const ZRun z{static_cast<int16_t>(row), static_cast<int16_t>(col),
+                     static_cast<int16_t>(piece)};
+        if (rs.put(z) != 0) return PackStatus::run_sink_failed;
+        c.nzero += piece;
+        c.nixb += 6;
+        len -= piece;
+        // First position of the next piece: `piece` positions further on.
+        const int64_t next = static_cast<int64_t>(col - 1) + piece;
+        row += static_cast<int32_t>(next / n);
+        col = static_cast<int32_t>(next % n) + 1;
+    }
+    return PackStatus::ok;
+}
+
+}  // namespace detail
+
+template <class VS, class RS>
+PackResult pack(const double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs,
+                int64_t run_limit) {
+    PackResult res;
+    if (!detail::shape_ok(a, lda, m, n)) {
+        res.status = PackStatus::bad_shape;
+        return res;
+    }
+    Counts& c = res.counts;
+    const std::size_t ld = static_cast<std::size_t>(lda);
+    bool open = false;  // a run of zeros is open
+    int32_t r1 = 0, c1 = 0;  // its first position
+    for (int32_t i = 1; i <= m; ++i) {
+        const double* row = a + (i - 1);
+        for (int32_t j = 1; j <= n; ++j) {
+            const double v = row[static_cast<std::size_t>(j - 1) * ld];
+            if (v == 0.0) {
+                if (!open) {
+                    open = true;
+                    r1 = i;
+                    c1 = j;
+                }
+                continue;
+            }
+            if (open) {
+                // The run ended on the position before (i, j) in scan order.
+                const int32_t r2 = j > 1 ? i : i - 1;
+                const int32_t c2 = j > 1 ? j - 1 : n;
+                res.status = detail::finish_run(n, r1, c1, r2, c2, run_limit, rs, c);
+                if (res.status != PackStatus::ok) return res;
+                open = false;
+            }
+            if (vs.put(v) != 0) {
+                res.status = PackStatus::value_sink_failed;
+                return res;
+            }
+            ++c.nnz;
+        }
+    }
+    if (open) {
+        res.status = detail::finish_run(n, r1, c1, m, n, run_limit, rs, c);
+        if (res.status != PackStatus::ok) return res;
+    }
+    if (static_cast<int64_t>(c.nnz) + c.nzero != static_cast<int64_t>(m) * n)
+        res.status = PackStatus::counts_mismatch;
+    return res;
+}
+
+template <class VS, class RS>
+UnpackResult unpack(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs, int32_t nixb) {
+    UnpackResult res;
+    if (!detail::shape_ok(a, lda, m, n)) {
+        res.status = UnpackStatus::bad_shape;
+        return res;
+    }
+    const std::size_t ld = static_cast<std::size_t>(lda);
+    int32_t runs_left = nixb > 0 ? runs_in(nixb) : 0;
+    // The current run as 0-based scan positions; none yet.
+    int64_t first = 0;
+    int64_t last = -1;
+    int64_t p = 0;  // scan position of (i, j)
+    for (int32_t i = 1; i <= m; ++i) {
+        double* row = a + (i - 1);
+        for (int32_t j = 1; j <= n; ++j, ++p) {
+            if (p > last && runs_left > 0) {
+                ZRun z{};
+                if (rs.get(z) != 0) {
+                    res.status = UnpackStatus::run_read_failed;
+                    return res;
+                }
+                --runs_left;
+                int32_t lr = 0, lc = 0;
+                run_end(n, z, lr, lc);
+                first = static_cast<int64_t>(z.row - 1) * n + (z.col - 1);
+                last = static_cast<int64_t>(lr - 1) * n + (lc - 1);
+            }
+            double& dst = row[static_cast<std::size_t>(j - 1) * ld];
+            if (p >= first && p <= last) {
+                dst = 0.0;
+                ++res.zeros;
+            } else {
+                double v;
+                if (vs.get(v) != 0) {
+                    res.status = UnpackStatus::value_read_failed;
+                    return res;
+                }
+                dst = v;
+                ++res.values;
+            }
+        }
+    }
+    return res;
+}
+
+}  // namespace kav::packed
