@@ -1,0 +1,22 @@
+// Subproblem simplex SIMPLX of the decomposition library, with the
+// proposal it forms at the optimum and the 0-Z tail that tests it.
+#pragma once
+
+#include <cstdint>
+
+namespace kav::decomp {
+
+struct DecompState;
+
+// SIMPLX(mode) on the work tableau of problem KCUR.  mode 2: phase 2 from
+// the stored basis (the master prices changed); any other value: a fresh
+// solve (set-up, phase 1, phase 2).  Results in the state: IERR (0, 5, 6,
+// 7), IREJ, LBLBAD, NITER, IPHASE, and on IERR = 0 the proposal in slot
+// NPROP(K)+1 unless IREJ = 1.
+void simplx(DecompState& ds, int16_t mode);
+
+// The proposal and its 0-Z tail at the optimum (called by simplx; exposed
+// for tests that build an optimal tableau by hand).
+void proposal(DecompState& ds);
+
+}  // namespace kav::decomp
