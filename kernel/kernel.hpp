@@ -57,4 +57,9 @@ void colrng(const Consts& k, Tableau& tb, Scales& s);
 // PIVOT: one Gauss-Jordan exchange on T(r, c); swaps IROW(r) and ICOL(c).
 void pivot(Tableau& tb, int32_t r, int32_t c);
 
+// The routines run with the widest vector instructions the processor
+// offers; every form gives the same results.  `on` = true restricts them to
+// the baseline instructions of the architecture (for comparing the forms).
+void use_baseline_vectors(bool on);
+
 }  // namespace kav::kernel
