@@ -36,7 +36,17 @@ struct Item {
 };
 
 // A parsed format string.  Construction never fails: an unparsable tail is
-// dropped (the system's own formats are all well formed).
+// dropped (the system's own formats are all well formed).  Anything after the
+// final ")" (the blank padding of a format buffer) is ignored.
+//
+// Items are matched with the I, F, D and A fields in order; literals, blanks
+// and "/" are written as they are met, so output stops only at a field
+// without an item (or at the final ")" when the items end exactly there).
+// Ten values under "(10D13.3/(1H , 10D13.3))" therefore give a second line
+// holding the one blank.  When the part that output resumes at holds no
+// field, surplus items are ignored.  An item of the wrong kind for its field
+// (text under I/F/D, a real under I or A) fills the field with asterisks; an
+// integer under F or D prints as its real value.
 class Format {
 public:
     explicit Format(std::string_view text);
