@@ -1,0 +1,50 @@
+// Internal helpers shared by the subproblem simplex and its proposal.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel.hpp"
+#include "state.hpp"
+
+namespace kav::decomp::sx {
+
+// The running solve: the state, the current problem and views of the work
+// tableau for the kernel.
+struct Run {
+    DecompState& ds;
+    SolverState& s;
+    int32_t k;            // current problem K
+    kernel::Consts kc;    // constants from the steering block
+    kernel::Tableau tb;   // view of T for COLRNG / PIVOT
+    kernel::Scales sc;    // view of the COLRNG results
+    int32_t w = 0;        // row of the weight variable (0 = not basic)
+    int32_t wc = 0;       // column of the weight variable (0 = not nonbasic)
+
+    Run(DecompState& d, int32_t kk);
+
+    double& t(int32_t i, int32_t j) { return s.t(i, j); }
+    double tol(int32_t i, int32_t j) const { return kernel::tolel_of(kc, sc, i, j); }
+    double cscl(int32_t j) const { return (j >= 1 && j <= MAXCOL) ? s.CSCL[k][j] : 1.0; }
+    int16_t nck() const { return s.NCK[k]; }
+    int16_t wlabel() const { return static_cast<int16_t>(s.NCK[k] - 1); }
+
+    void colrng();
+    void pivot(int32_t r, int32_t c);
+    void find_weight();   // sets w and wc
+};
+
+// Index v of a 0-Z label (5000+v or 6000+v).
+inline int32_t zindex(int32_t l) { return l < 6001 ? l - 5000 : l - 6000; }
+
+// Diagnostic dump of the solve (unit 8).
+void diag_dump(Run& x);
+// Tableau part of the dumps: column labels, then every row with its label.
+void dump_tableau(Run& x);
+// Code 6 with the diagnostic dump; lbl = the label searched for (or 0).
+void fail6(Run& x, int32_t lbl);
+
+// Proposal and 0-Z tail at the optimum.  Sets IERR 6 on a weight value 0 or
+// a missing 0-Z entry; IREJ on a rejection.
+void form_proposal(Run& x);
+
+}  // namespace kav::decomp::sx
