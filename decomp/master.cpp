@@ -1,0 +1,354 @@
+// Master program simplex (MASTER) and its exchange step (PIVOTM).
+//
+// TM holds the master in the tableau form of the kernel: row 1 the
+// objective (reduced costs, negative = improving; TM(1,1) the objective
+// divided by OBJSCL), column 1 the values of the basic variables, rows
+// 2..NSUB+1 the convexity rows, the rest the common-resource rows.
+
+#include "master.hpp"
+
+#include <cmath>
+#include <vector>
+
+#include "dlines.hpp"
+#include "state.hpp"
+
+namespace kav::decomp {
+
+namespace {
+
+// Label -5000-K of a flagged subproblem's convexity slack.
+bool flagged_slack(const DecompState& ds, int16_t label) {
+    const SolverState& sv = ds.sv;
+    if (label >= -5000) return false;
+    int32_t k = -5000 - label;
+    return k >= 1 && k <= sv.NSUB && sv.KFLAG[k] == 1;
+}
+
+void write_rows(DecompState& ds) {
+    DriverState& dv = ds.dv;
+    std::vector<int16_t> labels(dv.ICOLM + 1, dv.ICOLM + 1 + dv.NCOLM);
+    ds.pnt.write(fmt::lines::status_line(), dl::ints(labels));
+    std::vector<double> row(dv.NCOLM);
+    for (int32_t i = 1; i <= dv.NROWM; ++i) {
+        for (int32_t j = 1; j <= dv.NCOLM; ++j) row[j - 1] = dv.tm(i, j);
+        ds.pnt.write(dl::values8(), dl::reals(row));
+        ds.pnt.write(dl::row_label(), {dv.IROWM[i]});
+    }
+}
+
+void iteration_dump(DecompState& ds) {
+    ds.pnt.write(dl::iteration_no(), {int16_t{777}, ds.dv.NITMC});
+    write_rows(ds);
+}
+
+// The failure block: code 5 and a diagnostic of the step that gave up.
+void fail(DecompState& ds, float no_dual, float no_primal) {
+    DriverState& dv = ds.dv;
+    ds.sv.IERR = 5;
+    ds.pnt.write(fmt::lines::status_line(), {dv.MC, dv.MR, dv.NROWM, dv.NCOLM});
+    ds.pnt.write(dl::values8(), {static_cast<double>(no_dual), static_cast<double>(no_primal)});
+    iteration_dump(ds);
+}
+
+// Dual step: pivot row with the most negative value, column by the ratio
+// test.  Returns 0 = no negative value, 1 = pivot chosen (MR, MC),
+// 2 = a negative value but no column.
+int dual_choice(DecompState& ds) {
+    DriverState& dv = ds.dv;
+    const double tol = ds.sv.TOLELM;
+    int32_t r = 0;
+    double vmin = -tol;
+    for (int32_t i = 2; i <= dv.NROWM; ++i) {
+        double v = dv.tm(i, 1);
+        if (v < -tol && (r == 0 || v < vmin)) {
+            r = i;
+            vmin = v;
+        }
+    }
+    if (r == 0) return 0;
+    int32_t c = 0;
+    double best = 0.0;
+    for (int32_t j = 2; j <= dv.NCOLM; ++j) {
+        double d = dv.tm(1, j);
+        double a = dv.tm(r, j);
+        if (d < -tol || a >= -tol) continue;
+        double ratio = std::fabs(d + tol) / std::fabs(a);
+        if (c == 0 || ratio < best || (ratio == best && a > dv.tm(r, c))) {
+            c = j;
+            best = ratio;
+        }
+    }
+    if (c == 0) return 2;
+    dv.MR = static_cast<int16_t>(r);
+    dv.MC = static_cast<int16_t>(c);
+    return 1;
+}
+
+bool negative_value_left(const DecompState& ds) {
+    const DriverState& dv = ds.dv;
+    for (int32_t i = 2; i <= dv.NROWM; ++i)
+        if (dv.TM[i - 1] < -ds.sv.TOLELM) return true;
+    return false;
+}
+
+void count_pivot(DecompState& ds) {
+    pivotm(ds);
+    ds.dv.NITMAS += 1;
+    ds.dv.NITMC += 1;
+    if (ds.sv.DMPSW != 0) iteration_dump(ds);
+}
+
+// End of the first phase: pivot the flagged convexity slacks out and
+// rebuild the objective row from the saved one.  Returns false with IERR
+// set when the phase cannot be closed.
+bool close_first_phase(DecompState& ds, int16_t& mmode) {
+    DriverState& dv = ds.dv;
+    SolverState& sv = ds.sv;
+    const double tol = sv.TOLELM;
+    if (std::fabs(dv.tm(1, 1)) > tol) {
+        sv.IERR = 5;
+        return false;
+    }
+    mmode = 2;
+    for (int32_t i = 2; i <= dv.NROWM; ++i) {
+        int16_t lab = dv.IROWM[i];
+        if (lab >= -5000) continue;
+        int32_t k = -5000 - lab;
+        if (!(k > sv.NSUB || (k >= 1 && sv.KFLAG[k] != 0))) continue;
+        if (std::fabs(dv.tm(i, 1)) > tol) {
+            ds.pnt.write(fmt::lines::banner5(), {int16_t{2}});
+            sv.IERR = 4;
+            return false;
+        }
+        dv.tm(i, 1) = 0.0;
+        int32_t cneg = 0, cpos = 0;
+        double best = 0.0, big = 0.0;
+        for (int32_t j = 2; j <= dv.NCOLM; ++j) {
+            double a = dv.tm(i, j);
+            if (std::fabs(a) <= tol || flagged_slack(ds, dv.ICOLM[j])) continue;
+            if (a < 0.0) {
+                double d = dv.tm(1, j);
+                if (d < -tol) continue;
+                double ratio = std::fabs(d + tol) / std::fabs(a);
+                if (cneg == 0 || ratio <= best) {
+                    cneg = j;
+                    best = ratio;
+                }
+            } else if (cpos == 0 || a > big) {
+                cpos = j;
+                big = a;
+            }
+        }
+        int32_t c = cneg != 0 ? cneg : cpos;
+        if (c != 0) {
+            dv.MR = static_cast<int16_t>(i);
+            dv.MC = static_cast<int16_t>(c);
+            pivotm(ds);
+        } else {
+            for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(i, j) = 0.0;
+        }
+    }
+    // Objective row from the saved costs, re-expressed in the current basis.
+    for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(1, j) = 0.0;
+    for (int32_t s = 2; s <= dv.NCOLM; ++s) {
+        for (int32_t j = 2; j <= dv.NCOLM; ++j) {
+            if (dv.ICOLM[j] == dv.SVLAB[s]) {
+                dv.tm(1, j) = dv.SVCOST[s];
+                break;
+            }
+        }
+    }
+    for (int32_t s = 2; s <= dv.NCOLM; ++s) {
+        for (int32_t i = 2; i <= dv.NROWM; ++i) {
+            if (dv.IROWM[i] == dv.SVLAB[s]) {
+                double cost = dv.SVCOST[s];
+                for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(1, j) = dv.tm(1, j) - dv.tm(i, j) * cost;
+                break;
+            }
+        }
+    }
+    if (sv.DMPSW != 0) iteration_dump(ds);
+    return true;
+}
+
+// Weights, convexity prices and resource prices of the optimal master.
+bool extract(DecompState& ds) {
+    DriverState& dv = ds.dv;
+    SolverState& sv = ds.sv;
+    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+        sv.PIC[k] = 0.0;
+        for (int32_t n = 1; n <= NSLOT; ++n) sv.LAMBDA[k][n] = 0.0;
+    }
+    for (int32_t i = 0; i <= LDC; ++i) sv.PIM[i] = 0.0;
+    for (int32_t i = 2; i <= dv.NROWM; ++i) {
+        int32_t lab = dv.IROWM[i];
+        if (lab <= 0) continue;
+        int32_t k = 0;
+        for (int32_t kk = 1; kk <= sv.NSUB; ++kk) {
+            if (lab - 1000 * kk < 1000) {
+                k = kk;
+                break;
+            }
+        }
+        int32_t n = lab - 1000 * k;
+        if (k == 0 || n < 1 || n > NSLOT) {
+            dv.MBADROW = static_cast<int16_t>(i);
+            sv.IERR = 4;
+            return false;
+        }
+        double w = dv.tm(i, 1);
+        if (std::fabs(w) <= sv.TOLPIV) w = 0.0;
+        else if (std::fabs(w - 1.0) <= sv.TOLPIV) w = 1.0;
+        sv.LAMBDA[k][n] = w;
+    }
+    for (int32_t j = 2; j <= dv.NCOLM; ++j) {
+        int32_t lab = dv.ICOLM[j];
+        if (lab > 0) continue;
+        int32_t row = lab < -5000 ? -5000 - lab : -lab;
+        if (row >= 1 && row <= sv.NSUB) {
+            sv.PIC[row] = dv.tm(1, j);
+        } else {
+            int32_t r = row - sv.NSUB + 1;
+            if (r >= 1 && r <= LDC) sv.PIM[r] = dv.tm(1, j);
+        }
+    }
+    return true;
+}
+
+void print_solution(DecompState& ds) {
+    DriverState& dv = ds.dv;
+    SolverState& sv = ds.sv;
+    ds.pnt.write(dl::optimal(), {int16_t{777}});
+    ds.pnt.write(dl::objective(), {dv.OBJL[sv.LEVEL], dv.NITMC});
+    ds.pnt.write(dl::structural(), {});
+    ds.pnt.write(dl::index_list(), dl::count_list(1, dv.NCOLM + dv.NROWM - 2));
+    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+        int32_t np = sv.NPROP[k] < 0 ? 0 : (sv.NPROP[k] > NSLOT ? NSLOT : sv.NPROP[k]);
+        ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.LAMBDA[k][1], np)));
+    }
+    ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.PIC[1], sv.NSUB)));
+    int32_t nres = sv.NCROW - 2;
+    if (nres < 0) nres = 0;
+    ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.PIM[2], nres)));
+}
+
+}  // namespace
+
+void pivotm(DecompState& ds) {
+    DriverState& dv = ds.dv;
+    const int32_t r = dv.MR, c = dv.MC, m = dv.NROWM, n = dv.NCOLM;
+    const double p = dv.tm(r, c);
+    for (int32_t j = 1; j <= n; ++j) {
+        if (j == c) continue;
+        double a = dv.tm(r, j);
+        if (a == 0.0) continue;
+        for (int32_t i = 1; i <= m; ++i) {
+            if (i == r) continue;
+            double b = dv.tm(i, c);
+            if (b == 0.0) continue;
+            dv.tm(i, j) = dv.tm(i, j) - (a * b) / p;
+        }
+    }
+    for (int32_t j = 1; j <= n; ++j) dv.tm(r, j) = dv.tm(r, j) / p;
+    int16_t lab = dv.IROWM[r];
+    dv.IROWM[r] = dv.ICOLM[c];
+    dv.ICOLM[c] = lab;
+    for (int32_t i = 1; i <= m; ++i) dv.tm(i, c) = -dv.tm(i, c) / p;
+    dv.tm(r, c) = 1.0 / p;
+    dv.PIVM = p;
+}
+
+void dump_master(DecompState& ds) { write_rows(ds); }
+
+void master(DecompState& ds, int16_t& mmode) {
+    DriverState& dv = ds.dv;
+    SolverState& sv = ds.sv;
+    const double tol = sv.TOLELM;
+
+    if (mmode == 1) {
+        for (int32_t j = 1; j <= dv.NCOLM; ++j) {
+            dv.SVCOST[j] = dv.tm(1, j);
+            dv.SVLAB[j] = dv.ICOLM[j];
+            dv.tm(1, j) = 0.0;
+        }
+        for (int32_t k = 1; k <= sv.NSUB; ++k) {
+            if (sv.KFLAG[k] != 1) continue;
+            for (int32_t i = 2; i <= dv.NROWM; ++i) {
+                if (dv.IROWM[i] != -5000 - k) continue;
+                for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(1, j) = dv.tm(1, j) - dv.tm(i, j);
+            }
+        }
+    }
+    dv.NITMC = 0;
+    sv.IERR = 0;
+
+    for (;;) {
+        if (dv.NITMC >= MASTER_PIVOT_CAP) {
+            // A cycling master would never end: give up like an infeasible one.
+            ds.pnt.write(fmt::lines::banner5(), {int16_t{37}});
+            sv.IERR = 5;
+            return;
+        }
+        // Dual step.
+        int d = dual_choice(ds);
+        if (d == 1) {
+            count_pivot(ds);
+            continue;
+        }
+        // Primal step.
+        int32_t c = 0;
+        double dmin = -tol;
+        for (int32_t j = 2; j <= dv.NCOLM; ++j) {
+            double v = dv.tm(1, j);
+            if (v >= -tol) continue;
+            if (mmode == 2 && flagged_slack(ds, dv.ICOLM[j])) continue;
+            if (c == 0 || v < dmin) {
+                c = j;
+                dmin = v;
+            }
+        }
+        if (c == 0) {
+            if (negative_value_left(ds)) {
+                // The dual step once more; without a pivot the master is infeasible.
+                if (dual_choice(ds) == 1) {
+                    count_pivot(ds);
+                    continue;
+                }
+                fail(ds, 1.0f, 1.0f);
+                return;
+            }
+            if (mmode == 1) {
+                if (!close_first_phase(ds, mmode)) return;
+                continue;
+            }
+            break;  // optimal
+        }
+        int32_t r = 0;
+        double best = 0.0;
+        for (int32_t i = 2; i <= dv.NROWM; ++i) {
+            double v = dv.tm(i, 1);
+            double a = dv.tm(i, c);
+            if (v < -tol || a <= tol) continue;
+            double ratio = std::fabs(v / a);
+            if (r == 0 || ratio < best || (ratio == best && a > dv.tm(r, c))) {
+                r = i;
+                best = ratio;
+            }
+        }
+        if (r == 0) {
+            dv.MC = static_cast<int16_t>(c);
+            fail(ds, d == 2 ? 1.0f : 0.0f, 1.0f);
+            return;
+        }
+        dv.MR = static_cast<int16_t>(r);
+        dv.MC = static_cast<int16_t>(c);
+        count_pivot(ds);
+    }
+
+    if (!extract(ds)) return;
+    dv.OBJL[sv.LEVEL] = dv.tm(1, 1) * sv.OBJSCL;
+    if (sv.PRTSW == 1) print_solution(ds);
+}
+
+}  // namespace kav::decomp
