@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs the bundled sample problem through the decomposition build of
+# libkavsolve.so: sets up a fresh machine if needed, builds the library and
+# the example host, creates the data directory ./KAV and solves.
+# Extra arguments go to the example (a library path, then the right-hand
+# side of the common resource, default 2.25).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build"
+if [ ! -x "$build/examples/host_sample" ] || [ ! -f "$build/decomp/libkavsolve.so" ]; then
+  bash "$root/scripts/setup.sh"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAV_BENCH=OFF >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp
+fi
+mkdir -p KAV
+export KAV_DATA_DIR="$PWD/KAV"
+lib="${1:-$build/decomp/libkavsolve.so}"
+shift || true
+"$build/examples/host_sample" "$lib" "$@"
