@@ -630,6 +630,7 @@ void tarvexo(DecompState& s, const Args& a) {
     if (*a.NLEVEL == -1) *a.NLEVEL = 0;
     e.IOMODE = 0;
     e.IERR = 0;
+    e.NSUB = *a.NSUB;
     e.KPROB = *a.KPROB;
     e.NLEVEL = *a.NLEVEL;
 

@@ -86,6 +86,7 @@ struct EntryState {
     int32_t wait_ms = ENT_WAIT_MS;
     std::array<char, 8> tstart{};
     std::array<char, 8> tend{};
+    int16_t NSUB = 0;    // NSUB of the current call
     int16_t KPROB = 0;   // problem number of the current call
     int16_t NLEVEL = 0;  // NLEVEL of the current call (after -1 -> 0)
 

@@ -77,7 +77,15 @@ Host::Host(const std::string& so_path) {
     if (handle_ == nullptr) throw std::runtime_error(std::string("dlopen: ") + dlerror());
     fn_ = reinterpret_cast<TarvexoFn>(dlsym(handle_, "ALLAH_mp_TARVEXO"));
     if (fn_ == nullptr) throw std::runtime_error("ALLAH_mp_TARVEXO not exported");
+    init_arrays();
+}
 
+Host::Host(TarvexoFn fn) : fn_(fn) {
+    if (fn_ == nullptr) throw std::runtime_error("no entry function");
+    init_arrays();
+}
+
+void Host::init_arrays() {
     ITYPCR.assign(N_CROWS, 0);
     CRVAL.assign(N_CROWS, 0.0);
     ITYPE.assign(1, 0);

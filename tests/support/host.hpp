@@ -68,6 +68,8 @@ struct Sub {
     static Sub sized(int16_t nrow, int16_t ncol, int16_t nzo, int16_t ncrow, int ncres);
     double& A(int i, int k) { return a[(i - 1) * ncol + (k - 1)]; }
     double& C(int i, int k) { return cpl[(i - 1) * ncol + (k - 1)]; }
+    double A(int i, int k) const { return a[(i - 1) * ncol + (k - 1)]; }
+    double C(int i, int k) const { return cpl[(i - 1) * ncol + (k - 1)]; }
 };
 
 // A whole problem: common data plus the subproblems.
@@ -103,6 +105,9 @@ public:
 #ifdef KAVSOLVE_DECOMP_SO
     Host() : Host(std::string(KAVSOLVE_DECOMP_SO)) {}
 #endif
+    // Calls `fn` in place of a loaded library (no dlopen); the caller
+    // provides the fresh state behind it.
+    explicit Host(TarvexoFn fn);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -142,6 +147,7 @@ private:
     void* handle_ = nullptr;
     TarvexoFn fn_ = nullptr;
     void record(int16_t kprob_in);
+    void init_arrays();
 };
 
 }  // namespace kav::test

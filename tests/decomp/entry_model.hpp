@@ -1,0 +1,105 @@
+// Expected hand-off bytes built straight from the host's arguments, for the
+// entry tests.  Nothing here uses the library's own code except the print
+// formatter (to render expected print lines).
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fmt.hpp"
+#include "host.hpp"
+
+namespace kav::test {
+
+// Little-endian byte string built item by item.
+struct Bytes {
+    std::string b;
+    template <class T>
+    Bytes& operator<<(T v) {
+        char tmp[sizeof v];
+        std::memcpy(tmp, &v, sizeof v);
+        b.append(tmp, sizeof v);
+        return *this;
+    }
+    Bytes& operator<<(const std::string& s) {
+        b += s;
+        return *this;
+    }
+};
+
+// Packed form of a row-major m x n matrix: values and runs in scan order,
+// runs split at 32767 zeros.
+struct PackedModel {
+    std::string vals, runs;
+    int32_t nnz = 0, nzero = 0, nixb = 0;
+};
+
+inline PackedModel pack_model(const std::vector<double>& a, int m, int n) {
+    PackedModel p;
+    Bytes v, r;
+    const int64_t total = static_cast<int64_t>(m) * n;
+    int64_t q = 0;
+    while (q < total) {
+        if (a[q] != 0.0) {
+            v << a[q];
+            ++p.nnz;
+            ++q;
+            continue;
+        }
+        int64_t s = q;
+        while (q < total && a[q] == 0.0) ++q;
+        int64_t len = q - s;
+        while (len > 0) {
+            const int64_t piece = std::min<int64_t>(len, 32767);
+            r << static_cast<int16_t>(s / n + 1) << static_cast<int16_t>(s % n + 1)
+              << static_cast<int16_t>(piece);
+            p.nzero += static_cast<int32_t>(piece);
+            p.nixb += 6;
+            s += piece;
+            len -= piece;
+        }
+    }
+    p.vals = v.b;
+    p.runs = r.b;
+    return p;
+}
+
+// Overwrite (and extend, with zero bytes for a gap) a file image at an offset.
+inline void put_at(std::string& img, int64_t off, const std::string& data) {
+    if (static_cast<int64_t>(img.size()) < off + static_cast<int64_t>(data.size()))
+        img.resize(static_cast<size_t>(off) + data.size(), '\0');
+    std::copy(data.begin(), data.end(), img.begin() + off);
+}
+
+// Coupling matrix of a subproblem with `rows` rows: its last row moved to row
+// `rows`, the rows between zero.
+inline std::vector<double> padded(const Sub& s, int rows) {
+    std::vector<double> c(static_cast<size_t>(rows) * s.ncol, 0.0);
+    for (int i = 1; i < s.ncrow; ++i)
+        for (int k = 1; k <= s.ncol; ++k) c[(i - 1) * s.ncol + (k - 1)] = s.cpl[(i - 1) * s.ncol + (k - 1)];
+    for (int k = 1; k <= s.ncol; ++k)
+        c[(rows - 1) * s.ncol + (k - 1)] = s.cpl[(s.ncrow - 1) * s.ncol + (k - 1)];
+    return c;
+}
+
+// Print lines of one format with an item list.
+inline std::string render(const char* f, std::vector<fmt::Item> items) {
+    return fmt::Format(f).render(std::span<const fmt::Item>(items.data(), items.size()));
+}
+
+inline std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t p = 0;
+    while (p < text.size()) {
+        size_t e = text.find('\n', p);
+        if (e == std::string::npos) e = text.size();
+        out.push_back(text.substr(p, e - p));
+        p = e + 1;
+    }
+    return out;
+}
+
+}  // namespace kav::test
