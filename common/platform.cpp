@@ -201,7 +201,8 @@ int BinUnit::write(const void* p, std::size_t n) {
     if (!writing_) {
         // First write after an open, a seek or a read: stdio needs a
         // positioning call after a read, and a sequential unit ends the file
-        // here (what follows the written data is dropped).
+        // here (what follows the written data is dropped) -- also for an
+        // empty record, as every write statement ends a sequential file.
         if (last_read_ && ::fseeko(fp_, static_cast<off_t>(pos_), SEEK_SET) != 0)
             return errno_or(EIO);
         if (mode_ == Mode::sequential && ::ftruncate(::fileno(fp_), static_cast<off_t>(pos_)) != 0)
