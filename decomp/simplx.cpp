@@ -282,14 +282,26 @@ bool Simplex::relabel(int16_t& lbl) {
 bool Simplex::complement_label_row(int32_t i) { return relabel(s.IROW[i]); }
 bool Simplex::complement_label_col(int32_t c) { return relabel(s.ICOL[c]); }
 
+// When the weight variable is nonbasic, its "row" is the work row 0 with
+// -1 in the weight's column (x_w = 0 - (-1) x_w), so that U = f x_w / W
+// keeps following x_w.  The same formulas then serve both cases; leaving the
+// weight column out would lose the bound once the weight variable enters.
+struct WeightRow {
+    SolverState& s;
+    int32_t wc;
+    WeightRow(SolverState& st, int32_t w, int32_t c) : s(st), wc(w == 0 ? c : 0) {
+        if (wc != 0) s.t(0, wc) = -1.0;
+    }
+    ~WeightRow() {
+        if (wc != 0) s.t(0, wc) = 0.0;
+    }
+};
+
 // Case 1: a basic variable of row i.
 void Simplex::complement_row(int32_t i) {
     const double f = ufac(s.IROW[i]);
-    if (x.w != 0) {
-        for (int32_t j = 1; j <= s.N; ++j) t(i, j) = f * t(x.w, j) / wscl() - t(i, j);
-    } else {
-        for (int32_t j = 1; j <= s.N; ++j) t(i, j) = -t(i, j);
-    }
+    WeightRow wr(s, x.w, x.wc);
+    for (int32_t j = 1; j <= s.N; ++j) t(i, j) = f * t(x.w, j) / wscl() - t(i, j);
 }
 
 // Case 2: the entering variable of column c (a bound flip).  Returns false,
@@ -297,6 +309,7 @@ void Simplex::complement_row(int32_t i) {
 bool Simplex::complement_entering(int32_t c) {
     const int32_t w = x.w;
     const double f = ufac(s.ICOL[c]);
+    WeightRow wr(s, x.w, x.wc);
     const double g = f * t(w, c) / wscl() + 1.0;
     if (std::fabs(g) <= s.TOLPIV) return false;
     const double den = wscl() * g;
@@ -505,7 +518,6 @@ void Simplex::empty_rows() {
 
 bool Simplex::setup() {
     s.NITER = 0;
-    s.NFLIP = s.NCOMP1 = s.NCOMP2 = s.NCOMP3 = 0;
     s.N = x.nck();
     if (s.NBRPT >= 2) {
         if (!link_points()) return false;
@@ -678,9 +690,11 @@ Next Simplex::primal() {
             s.FRTY = 1.0f;
             return Next::dual;
         }
-        if (s.IPHASE == 1) return Next::end1;
-        if (s.FBND == 0.0f) return Next::optimal;
-        return Next::dual;
+        // A basic value still out of its bounds after a dual exchange is
+        // left to the dual step in either phase; only a clean basis ends a
+        // phase.
+        if (s.FBND != 0.0f) return Next::dual;
+        return s.IPHASE == 1 ? Next::end1 : Next::optimal;
     }
     s.FRTY = 0.0f;
     s.FINF = 0.0f;
@@ -823,11 +837,6 @@ Next Simplex::primal() {
 
 Next Simplex::dual() {
     s.FUNB = 0.0f;
-    for (int32_t i = 2; i <= s.M; ++i)
-        if (t(i, 1) < -tol(i, 1)) {
-            s.FINF = 1.0f;
-            break;
-        }
     int32_t ncomp = 0;
     for (int32_t i = 2; i <= s.M; ++i) {
         if (i == x.w || s.IROW[i] < 5000 || !above_bound(i)) continue;
@@ -837,6 +846,13 @@ Next Simplex::dual() {
         ++ncomp;
     }
     if (ncomp > 0) x.colrng();
+    // A complemented row may now be negative: the flag is taken after the
+    // complementing so that the retry through a primal step stays open.
+    for (int32_t i = 2; i <= s.M; ++i)
+        if (t(i, 1) < -tol(i, 1)) {
+            s.FINF = 1.0f;
+            break;
+        }
 
     int32_t r = 0;
     double best = 0.0;
@@ -1001,6 +1017,7 @@ void Simplex::run() {
     s.SMODEW = mode_;
     s.NPIV = 0;
     s.IR = s.IC = 0;
+    s.NFLIP = s.NCOMP1 = s.NCOMP2 = s.NCOMP3 = 0;
     if (kk < 1 || kk > NPROB || s.NCK[kk] < 2 || s.NCK[kk] > MAXCOL || s.M < 1 || s.M > MAXROW) {
         s.IERR = 6;
         return;

@@ -181,8 +181,8 @@ struct SolverState {
     double DRAT, DPIV;   // relaxed bound / pivot size of the last dual choice
     float FUNB, FBND, FINF, FRTY;  // unbounded/no-pivot, bound-violation, infeasibility, retry
     int16_t SMODEW;      // mode word of the running SIMPLX call
-    // Counters of bound flips and complementings (cases 1, 2, 3) since the
-    // last fresh solve; read by tests and diagnostics.
+    // Counters of bound flips and complementings (cases 1, 2, 3) of the
+    // last SIMPLX call; read by tests and diagnostics.
     int32_t NFLIP, NCOMP1, NCOMP2, NCOMP3;
     int16_t LIST1[LDT], LIST2[LDT];  // ratio-test candidate lists
     int16_t RMARK[LDT];              // rows marked in the row-class pass
