@@ -102,4 +102,36 @@ inline std::vector<std::string> split_lines(const std::string& text) {
     return out;
 }
 
+// A subproblem K with every kind of data filled in from K.
+inline Sub sample_sub(int K, int16_t nrow, int16_t ncol, int16_t nzo, int16_t ncrow, int16_t kcode, int ncres) {
+    Sub s = Sub::sized(nrow, ncol, nzo, ncrow, ncres);
+    s.kcode = kcode;
+    // Every row has a nonzero, so no zero run reaches 2*NCOL.
+    for (int i = 1; i <= nrow; ++i)
+        for (int k = 1; k <= ncol; ++k)
+            s.A(i, k) = (i + k + K) % 3 == 0 ? 0.0 : i * 10.0 + k + K * 0.5;
+    for (int i = 1; i <= ncrow; ++i)
+        for (int k = 1; k <= ncol; ++k)
+            s.C(i, k) = (i * k + K) % 4 == 0 ? 1.5 * i - 0.25 * k + K : 0.0;
+    for (int k = 1; k <= ncol; ++k) s.C(ncrow, k) = 100.0 * K + k;  // a full last row
+    for (int i = 2; i <= nrow; ++i) s.type[i - 1] = static_cast<int16_t>((i + K) % 4 - 1);
+    for (int k = 2; k <= nzo + 1; ++k) {
+        s.iza[k - 1] = {static_cast<int16_t>(K * 10 + k), static_cast<int16_t>(-k),
+                        static_cast<int16_t>(k * 3), static_cast<int16_t>(K)};
+        for (int l = 0; l < 6; ++l) {
+            s.zovd[k - 1][l] = K * 100.0 + k * 10.0 + l + 0.125;
+            s.zovr[k - 1][l] = static_cast<float>(K + k * 0.5 + l * 0.25);
+        }
+    }
+    for (int j = 0; j < ncres; ++j) {
+        for (int q = 0; q < 4; ++q) s.rrk[q][j] = static_cast<float>(K + j * 0.5 + q * 0.125);
+        for (int q = 0; q < 6; ++q) s.irk[q][j] = static_cast<int16_t>(K * 100 + j * 10 + q);
+        for (int l = 0; l < 6; ++l) {
+            s.rrl1[j][l] = static_cast<float>(K * 2 + j + l * 0.5);
+            s.rrl2[j][l] = static_cast<float>(-K - j - l * 0.25);
+        }
+    }
+    return s;
+}
+
 }  // namespace kav::test

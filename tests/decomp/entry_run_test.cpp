@@ -14,47 +14,15 @@ using kav::fmt::Item;
 
 namespace {
 
-// Subproblem K of the test problem.
-Sub make_sub(int K, int16_t nrow, int16_t ncol, int16_t nzo, int16_t ncrow, int16_t kcode, int ncres) {
-    Sub s = Sub::sized(nrow, ncol, nzo, ncrow, ncres);
-    s.kcode = kcode;
-    // Every row has a nonzero, so no zero run reaches 2*NCOL.
-    for (int i = 1; i <= nrow; ++i)
-        for (int k = 1; k <= ncol; ++k)
-            s.A(i, k) = (i + k + K) % 3 == 0 ? 0.0 : i * 10.0 + k + K * 0.5;
-    for (int i = 1; i <= ncrow; ++i)
-        for (int k = 1; k <= ncol; ++k)
-            s.C(i, k) = (i * k + K) % 4 == 0 ? 1.5 * i - 0.25 * k + K : 0.0;
-    for (int k = 1; k <= ncol; ++k) s.C(ncrow, k) = 100.0 * K + k;  // a full last row
-    for (int i = 2; i <= nrow; ++i) s.type[i - 1] = static_cast<int16_t>((i + K) % 4 - 1);
-    for (int k = 2; k <= nzo + 1; ++k) {
-        s.iza[k - 1] = {static_cast<int16_t>(K * 10 + k), static_cast<int16_t>(-k),
-                        static_cast<int16_t>(k * 3), static_cast<int16_t>(K)};
-        for (int l = 0; l < 6; ++l) {
-            s.zovd[k - 1][l] = K * 100.0 + k * 10.0 + l + 0.125;
-            s.zovr[k - 1][l] = static_cast<float>(K + k * 0.5 + l * 0.25);
-        }
-    }
-    for (int j = 0; j < ncres; ++j) {
-        for (int q = 0; q < 4; ++q) s.rrk[q][j] = static_cast<float>(K + j * 0.5 + q * 0.125);
-        for (int q = 0; q < 6; ++q) s.irk[q][j] = static_cast<int16_t>(K * 100 + j * 10 + q);
-        for (int l = 0; l < 6; ++l) {
-            s.rrl1[j][l] = static_cast<float>(K * 2 + j + l * 0.5);
-            s.rrl2[j][l] = static_cast<float>(-K - j - l * 0.25);
-        }
-    }
-    return s;
-}
-
 Problem make_problem() {
     Problem p;
     p.nsub = 3;
     p.ncres = 2;
     p.nlevel = 2;
     p.fill_passthrough(7);
-    p.subs.push_back(make_sub(1, 6, 5, 2, 3, 100, 2));
-    p.subs.push_back(make_sub(2, 7, 6, 3, 5, 200, 2));
-    p.subs.push_back(make_sub(3, 6, 4, 1, 4, 300, 2));
+    p.subs.push_back(sample_sub(1, 6, 5, 2, 3, 100, 2));
+    p.subs.push_back(sample_sub(2, 7, 6, 3, 5, 200, 2));
+    p.subs.push_back(sample_sub(3, 6, 4, 1, 4, 300, 2));
     // Subproblem 1's last row has entries in columns 2..NCOL-1, subproblem
     // 3's has none: PRSW follows the subproblem handed in last.
     Sub& s3 = p.subs[2];
@@ -110,7 +78,39 @@ std::vector<double> compact_matrix(const Problem& p, int K, int rmax) {
     return c;
 }
 
+// PAR1.DAT: header, counts, resources from `args`; the 0-Z entries from the
+// run `run`; after a rerun their level-1 values come from level 2 of `args`.
+std::string par1_bytes(const Problem& run, const Problem& args, int16_t ncrow, const std::string& rec3,
+                       bool rerun) {
+    const int L = args.nlevel + 1;
+    Bytes par1;
+    const int16_t nzotot = 6;
+    par1 << args.nsub << args.ncres << args.nlevel << ncrow << nzotot << int16_t{0};
+    par1 << rec3;
+    for (int K = 0; K < args.nsub; ++K)
+        for (int j = 0; j < args.ncres; ++j) par1 << args.ikr[K][j];
+    for (int j = 0; j < args.ncres; ++j)
+        for (int l = 0; l < L; ++l) par1 << args.irl1[j][l] << args.irl2[j][l] << args.irl3[j][l];
+    par1 << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0};
+    for (int l = 0; l < L; ++l) par1 << 0.0 << 0.0f;
+    for (int K = 1; K <= 3; ++K) {
+        const Sub& s = run.subs[K - 1];
+        for (int v = 1; v <= s.nzo; ++v) {
+            const auto& z = s.iza[v];
+            par1 << static_cast<int16_t>(K) << static_cast<int16_t>(5000 + v) << z[0] << z[1] << z[2] << z[3];
+            for (int l = 0; l < L; ++l) {
+                if (rerun && l == 0)
+                    par1 << args.subs[K - 1].zovd[v][1] << args.subs[K - 1].zovr[v][1];
+                else
+                    par1 << s.zovd[v][l] << s.zovr[v][l];
+            }
+        }
+    }
+    return par1.b;
+}
+
 struct Expected {
+    std::string rec3;
     std::string par1, par2, par3, par5, tab0, itab0, tab20, itab20, pnt;
 };
 
@@ -173,26 +173,8 @@ Expected expected_files(const Problem& p) {
         rec3 << m.nnz << m.nzero << m.nixb;
     }
 
-    // PAR1.
-    Bytes par1;
-    const int16_t nzotot = 6;
-    par1 << p.nsub << p.ncres << p.nlevel << int16_t{5} << nzotot << int16_t{0};
-    par1 << rec3.b;
-    for (int K = 0; K < p.nsub; ++K)
-        for (int j = 0; j < p.ncres; ++j) par1 << p.ikr[K][j];
-    for (int j = 0; j < p.ncres; ++j)
-        for (int l = 0; l < L; ++l) par1 << p.irl1[j][l] << p.irl2[j][l] << p.irl3[j][l];
-    par1 << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0} << int16_t{0};
-    for (int l = 0; l < L; ++l) par1 << 0.0 << 0.0f;
-    for (int K = 1; K <= 3; ++K) {
-        const Sub& s = p.subs[K - 1];
-        for (int v = 1; v <= s.nzo; ++v) {
-            const auto& z = s.iza[v];
-            par1 << static_cast<int16_t>(K) << static_cast<int16_t>(5000 + v) << z[0] << z[1] << z[2] << z[3];
-            for (int l = 0; l < L; ++l) par1 << s.zovd[v][l] << s.zovr[v][l];
-        }
-    }
-    x.par1 = par1.b;
+    x.rec3 = rec3.b;
+    x.par1 = par1_bytes(p, p, 5, x.rec3, false);
     x.par5 = Bytes{}.operator<<(int16_t{0}).b;
 
     // KAV.PNT up to the time lines.
@@ -329,4 +311,104 @@ TEST(EntryRun, HostArraysChangedOnlyWhereTheCallProtocolSays) {
     for (int i = 1; i <= 400; ++i)
         for (int k = 1; k <= s3.ncol; ++k)
             EXPECT_EQ(h.ACPL[(k - 1) * 400 + (i - 1)], i <= s3.ncrow ? s3.cpl[(i - 1) * s3.ncol + k - 1] : 0.0);
+}
+
+namespace {
+
+// The rerun's arguments: new level-1 increments (unsorted), new level-2 0-Z
+// values, new pass-through resource data; levels 2 and 3 as in the run.
+Problem make_rerun_args() {
+    Problem p = make_problem();
+    p.fill_passthrough(8);
+    p.subs[0].inc[0] = {{7, 0, 1.0}, {2, -1, 2.0}, {2, -2, 3.0}};
+    p.subs[1].inc[0] = {{3, 0, 0.5}};
+    p.subs[2].inc[0] = {};
+    for (int K = 1; K <= 3; ++K) {
+        Sub& s = p.subs[K - 1];
+        for (int k = 2; k <= s.nzo + 1; ++k) {
+            s.zovd[k - 1][1] = -1000.0 * K - k;
+            s.zovr[k - 1][1] = static_cast<float>(-0.5 * K - k);
+        }
+        for (size_t j = 0; j < s.rrl1.size(); ++j) {
+            s.rrl1[j][0] = static_cast<float>(77 + K + j);
+            s.rrl2[j][2] = static_cast<float>(-77 - K - j);
+        }
+    }
+    return p;
+}
+
+// PAR3 of a rerun: level 1 sorted by the exchange rule, the other levels as
+// the host passes them (no shift).
+std::string rerun_par3(const Problem& p) {
+    const std::vector<Inc> level1[3] = {
+        {{2, -1, 2.0}, {2, -2, 3.0}, {7, 0, 1.0}}, {{3, 0, 0.5}}, {}};
+    Bytes b;
+    const int L = p.nlevel + 1;
+    for (int K = 1; K <= 3; ++K) {
+        const Sub& s = p.subs[K - 1];
+        for (int j = 0; j < p.ncres; ++j)
+            for (int l = 0; l < L; ++l) b << s.rrl1[j][l] << s.rrl2[j][l];
+        b << static_cast<int16_t>(level1[K - 1].size());
+        for (int l = 1; l < L; ++l) b << static_cast<int16_t>(s.inc[l].size());
+        for (const Inc& c : level1[K - 1]) b << c.col << c.row << c.d;
+        for (int l = 1; l < L; ++l)
+            for (const Inc& c : s.inc[l]) b << c.col << c.row << c.d;
+    }
+    return b.b;
+}
+
+}  // namespace
+
+TEST(EntryRun, RerunRewritesOnlyTheSensitivityData) {
+    TempDataDir dir;
+    Host h;
+    const Problem p = make_problem();
+    const Expected x = expected_files(p);
+    h.run(p);
+    const char* kept[] = {"PAR2.DAT", "TAB0.DAT", "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT"};
+    std::vector<std::string> before;
+    for (const char* f : kept) before.push_back(read_file(dir.file(f)));
+
+    const std::string pnt = read_file(dir.file("KAV.PNT"));
+
+    const Problem r = make_rerun_args();
+    ASSERT_EQ(h.rerun(r), 3);
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(read_file(dir.file(kept[i])), before[i]) << kept[i];
+    EXPECT_EQ(read_file(dir.file("PAR3.DAT")), rerun_par3(r));
+    // NCROW of the completing rerun call is the host's (4), not RMAX; the
+    // compact counts are the run's; level-1 0-Z values from level 2.
+    EXPECT_EQ(read_file(dir.file("PAR1.DAT")), par1_bytes(p, r, 4, x.rec3, true));
+    EXPECT_EQ(read_file(dir.file("PAR5.DAT")).substr(0, 2), std::string("\1\0", 2));
+    // A rerun call changes no argument but the level-1 increments.
+    EXPECT_EQ(h.calls[3].kprob, 1);
+    EXPECT_EQ(h.calls[5].kprob, 3);
+    EXPECT_EQ(h.calls[5].ncrow, 4);
+    EXPECT_EQ(h.calls[3].inccol[0], 2);
+    EXPECT_EQ(h.calls[3].incrow[0], -1);
+    EXPECT_EQ(h.calls[3].inccol[6 * 2], 7);
+    // The rerun's lines go to the driver's print file, KAV.PNT stays as it was.
+    EXPECT_EQ(read_file(dir.file("KAV.PNT")), pnt);
+}
+
+TEST(EntryRun, RerunWithTooManyIncrementsChangesNoFile) {
+    TempDataDir dir;
+    Host h;
+    const Problem p = make_problem();
+    h.run(p);
+    const char* files[] = {"PAR1.DAT", "PAR2.DAT", "PAR3.DAT", "PAR5.DAT", "TAB0.DAT",
+                           "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT"};
+    std::vector<std::string> before;
+    for (const char* f : files) before.push_back(read_file(dir.file(f)));
+
+    Problem r = make_rerun_args();
+    r.subs[0].inc[0].assign(2001, Inc{1, 0, 1.0});
+    h.set_common(r);
+    h.set_sub(r.subs[0]);
+    h.IFLAG = 1;
+    h.KPROB = 1;
+    h.call();
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(read_file(dir.file(files[i])), before[i]) << files[i];
+    const std::string pnt = read_file(dir.file("KAV100.PNT"));
+    EXPECT_TRUE(std::regex_search(pnt, std::regex("\nBESM ELLAH EL RAHMAN EL RAHIM 41\n\n\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$")))
+        << pnt.substr(pnt.size() > 300 ? pnt.size() - 300 : 0);
 }
