@@ -26,8 +26,8 @@
 //   an exact 0 leaves a sum unchanged, so zeros need no test.
 //
 // Vector code is written with the compiler's vector types; every operation
-// is an IEEE operation on single elements, so the SSE2, AVX2 and AVX-512
-// forms give identical results.  The widest form the processor supports is
+// is an IEEE operation on single elements, so the baseline (two lanes),
+// AVX2 and AVX-512 forms give identical results.  The widest form the processor supports is
 // chosen at the first call.  No FMA is used anywhere.
 #include "kernel.hpp"
 
@@ -65,6 +65,10 @@ struct Vec {
 #define KAV_LOAD(V, p) ({ V v_; std::memcpy(&v_, (p), sizeof v_); v_; })
 #define KAV_STORE(p, x) do { auto x_ = (x); std::memcpy((p), &x_, sizeof x_); } while (0)
 #define KAV_SPLAT(V, s) (V{} + (s))
+// Smaller / larger of two vectors, the
+// second operand where they compare equal or the first is not a number.
+#define KAV_MIN(a, b) ((a) < (b) ? (a) : (b))
+#define KAV_MAX(a, b) ((a) > (b) ? (a) : (b))
 
 // ---- PIVOT step 1 --------------------------------------------------------
 
@@ -148,45 +152,120 @@ __attribute__((always_inline)) inline void pivot_body(Tableau& tb, int32_t r, in
 
 // ---- COLRNG ---------------------------------------------------------------
 
+// Rows per block of COLRNG: the per-row arrays of a block stay in the
+// first-level cache while the block goes through all columns.
+constexpr int32_t RB = 512;
+
 template <int W>
 __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau& tb, Scales& s) {
     typedef typename Vec<W>::v V;
+    typedef typename Vec<W>::m IM;
     const int32_t m = tb.m;
     const int32_t n = tb.n;
     const int64_t ld = tb.ld;
     double* const t = tb.t;
     double* const rs = s.rscale;
-    double* const rmax = s.rnorm;  // holds the largest row magnitudes until step 5
+    double* const rmax = s.rnorm;  // largest row magnitudes until the row norms
+    double* const cs = s.cscale;
+    double* const cmax = s.cnorm;  // largest column magnitudes until the column norms
     const V vtiny = KAV_SPLAT(V, ATINY);
     const V vbig = KAV_SPLAT(V, k.big);
     const V vnbig = KAV_SPLAT(V, -k.big);
     const V vzero = KAV_SPLAT(V, 0.0);
+    const IM absmask = KAV_SPLAT(IM, 0x7fffffffffffffffLL);
+#define KAV_ABS(x) ((V)((IM)(x) & absmask))
 
-    // 1. Row scales: smallest and largest qualifying magnitude of each row.
+    // 1.-2. Row and column scales in one sweep over the tableau as it is on
+    // entry: smallest and largest qualifying magnitude of every row and
+    // column, four columns at a time (their extremes in registers, each
+    // row's extremes updated once per four columns).
     for (int32_t i = 0; i < m; ++i) {
         rs[i] = k.big;
         rmax[i] = -k.big;
     }
     for (int32_t j = 0; j < n; ++j) {
-        const double* tj = t + j * ld;
-        int32_t i = 0;
-        for (; i + W <= m; i += W) {
-            V x = KAV_LOAD(V, tj + i);
-            V a = x < vzero ? -x : x;
-            auto ok = a > vtiny;
-            V lo = KAV_LOAD(V, rs + i);
-            V hi = KAV_LOAD(V, rmax + i);
-            V clo = ok ? a : vbig;
-            V chi = ok ? a : vnbig;
-            KAV_STORE(rs + i, clo < lo ? clo : lo);
-            KAV_STORE(rmax + i, chi > hi ? chi : hi);
-        }
-        for (; i < m; ++i) {
-            const double a = std::fabs(tj[i]);
-            if (a > ATINY) {
-                if (a < rs[i]) rs[i] = a;
-                if (a > rmax[i]) rmax[i] = a;
+        cs[j] = k.big;
+        cmax[j] = -k.big;
+    }
+    for (int32_t i0 = 0; i0 < m; i0 += RB) {
+        const int32_t i1 = m - i0 < RB ? m : i0 + RB;
+        int32_t j = 0;
+        for (; j + 4 <= n; j += 4) {
+            const double* c0 = t + j * ld;
+            const double* c1 = c0 + ld;
+            const double* c2 = c1 + ld;
+            const double* c3 = c2 + ld;
+            V lo0 = vbig, lo1 = vbig, lo2 = vbig, lo3 = vbig;
+            V hi0 = vnbig, hi1 = vnbig, hi2 = vnbig, hi3 = vnbig;
+            int32_t i = i0;
+            const double* nx = c0 + 4 * ld;  // the next group, fetched ahead
+            const bool ahead = j + 8 <= n;
+            for (; i + W <= i1; i += W) {
+                if (ahead && (i & 7) == 0) {
+                    __builtin_prefetch(nx + i);
+                    __builtin_prefetch(nx + ld + i);
+                    __builtin_prefetch(nx + 2 * ld + i);
+                    __builtin_prefetch(nx + 3 * ld + i);
+                }
+                V a0 = KAV_ABS(KAV_LOAD(V, c0 + i));
+                V a1 = KAV_ABS(KAV_LOAD(V, c1 + i));
+                V a2 = KAV_ABS(KAV_LOAD(V, c2 + i));
+                V a3 = KAV_ABS(KAV_LOAD(V, c3 + i));
+                auto k0 = a0 > vtiny;
+                auto k1 = a1 > vtiny;
+                auto k2 = a2 > vtiny;
+                auto k3 = a3 > vtiny;
+                V l0 = k0 ? a0 : vbig, l1 = k1 ? a1 : vbig, l2 = k2 ? a2 : vbig, l3 = k3 ? a3 : vbig;
+                V h0 = k0 ? a0 : vnbig, h1 = k1 ? a1 : vnbig, h2 = k2 ? a2 : vnbig, h3 = k3 ? a3 : vnbig;
+                lo0 = KAV_MIN(l0, lo0);
+                lo1 = KAV_MIN(l1, lo1);
+                lo2 = KAV_MIN(l2, lo2);
+                lo3 = KAV_MIN(l3, lo3);
+                hi0 = KAV_MAX(h0, hi0);
+                hi1 = KAV_MAX(h1, hi1);
+                hi2 = KAV_MAX(h2, hi2);
+                hi3 = KAV_MAX(h3, hi3);
+                V rl = KAV_MIN(KAV_MIN(l0, l1), KAV_MIN(l2, l3));
+                V rh = KAV_MAX(KAV_MAX(h0, h1), KAV_MAX(h2, h3));
+                KAV_STORE(rs + i, KAV_MIN(rl, KAV_LOAD(V, rs + i)));
+                KAV_STORE(rmax + i, KAV_MAX(rh, KAV_LOAD(V, rmax + i)));
             }
+            const V* los[4] = {&lo0, &lo1, &lo2, &lo3};
+            const V* his[4] = {&hi0, &hi1, &hi2, &hi3};
+            for (int32_t b = 0; b < 4; ++b) {
+                double small = cs[j + b], large = cmax[j + b];
+                for (int32_t l = 0; l < W; ++l) {
+                    if ((*los[b])[l] < small) small = (*los[b])[l];
+                    if ((*his[b])[l] > large) large = (*his[b])[l];
+                }
+                const double* cb = c0 + b * ld;
+                for (int32_t ii = i; ii < i1; ++ii) {
+                    const double a = std::fabs(cb[ii]);
+                    if (a > ATINY) {
+                        if (a < rs[ii]) rs[ii] = a;
+                        if (a > rmax[ii]) rmax[ii] = a;
+                        if (a < small) small = a;
+                        if (a > large) large = a;
+                    }
+                }
+                cs[j + b] = small;
+                cmax[j + b] = large;
+            }
+        }
+        for (; j < n; ++j) {
+            const double* tj = t + j * ld;
+            double small = cs[j], large = cmax[j];
+            for (int32_t i = i0; i < i1; ++i) {
+                const double a = std::fabs(tj[i]);
+                if (a > ATINY) {
+                    if (a < rs[i]) rs[i] = a;
+                    if (a > rmax[i]) rmax[i] = a;
+                    if (a < small) small = a;
+                    if (a > large) large = a;
+                }
+            }
+            cs[j] = small;
+            cmax[j] = large;
         }
     }
     for (int32_t i = 0; i < m; ++i) {
@@ -194,121 +273,119 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
         g_zrow[i] = zero_of(k, rs[i]);
         g_trow[i] = tol_of(k, rs[i]);
     }
+    for (int32_t j = 0; j < n; ++j) cs[j] = scale_of(k, cs[j], cmax[j]);
 
-    // Rows that enter the column norms (2..M with IROW > 0); row norm sums.
+    // Rows that enter the column norms (2..M with IROW > 0), ascending.
     int32_t npos = 0;
     for (int32_t i = 1; i < m; ++i) {
         if (tb.irow[i] > 0) g_idx[npos++] = i;
     }
+    // Sums of the row norms (rows 2..M) and column norms (columns 2..N).
     double* const rn = s.rnorm;
+    double* const cn = s.cnorm;
     for (int32_t i = 0; i < m; ++i) rn[i] = 0.0;
+    for (int32_t j = 0; j < n; ++j) cn[j] = 0.0;
 
-    // 2.-5. Column by column: scale, tolerances and zeroing, then the norms
-    // of the column (columns 2..N), in blocks of four columns.
-    for (int32_t j0 = 0; j0 < n; j0 += 4) {
-        const int32_t nb = (n - j0 < 4) ? (n - j0) : 4;
-        for (int32_t b = 0; b < nb; ++b) {
-            const int32_t j = j0 + b;
-            double* tj = t + j * ld;
+    // 3.-5. Block of rows by block of rows, column by column: tolerances and
+    // zeroing, the column's share of the row norms (columns 2..N with a
+    // label < 0), and the block's share of the column norms.  Each row
+    // meets its columns in ascending order and each column its rows, so
+    // every sum is added up in ascending order.
+    int32_t q0 = 0;  // first listed row of the block
+    for (int32_t i0 = 0; i0 < m; i0 += RB) {
+        const int32_t i1 = m - i0 < RB ? m : i0 + RB;
+        int32_t q1 = q0;
+        while (q1 < npos && g_idx[q1] < i1) ++q1;
 
-            // 2. Column scale.
-            V lo = vbig, hi = vnbig;
-            int32_t i = 0;
-            for (; i + W <= m; i += W) {
-                V x = KAV_LOAD(V, tj + i);
-                V a = x < vzero ? -x : x;
-                auto ok = a > vtiny;
-                V clo = ok ? a : vbig;
-                V chi = ok ? a : vnbig;
-                lo = clo < lo ? clo : lo;
-                hi = chi > hi ? chi : hi;
-            }
-            double small = k.big, large = -k.big;
-            for (int32_t l = 0; l < W; ++l) {
-                if (lo[l] < small) small = lo[l];
-                if (hi[l] > large) large = hi[l];
-            }
-            for (; i < m; ++i) {
-                const double a = std::fabs(tj[i]);
-                if (a > ATINY) {
-                    if (a < small) small = a;
-                    if (a > large) large = a;
+        for (int32_t j0 = 0; j0 < n; j0 += 4) {
+            const int32_t nb = (n - j0 < 4) ? (n - j0) : 4;
+            for (int32_t b = 0; b < nb; ++b) {
+                const int32_t j = j0 + b;
+                double* tj = t + j * ld;
+                const double csj = cs[j];
+                // Z is the threshold of the larger of the two scales (equal
+                // scales give the same threshold either way).
+                const double zc = zero_of(k, csj);
+                const V vcs = KAV_SPLAT(V, csj);
+                const V vzc = KAV_SPLAT(V, zc);
+                const bool ahead = j + 1 < n;  // the next column, fetched ahead
+                int32_t i = i0;
+                if (j >= 1 && tb.icol[j] < 0) {
+                    // Row 1's sum is never used; adding to it is harmless.
+                    for (; i + W <= i1; i += W) {
+                        if (ahead && (i & 7) == 0) __builtin_prefetch(tj + ld + i, 1);
+                        V x = KAV_LOAD(V, tj + i);
+                        V z = KAV_LOAD(V, rs + i) >= vcs ? KAV_LOAD(V, g_zrow + i) : vzc;
+                        x = z >= KAV_ABS(x) ? vzero : x;
+                        KAV_STORE(tj + i, x);
+                        KAV_STORE(rn + i, KAV_LOAD(V, rn + i) + x * x);
+                    }
+                    for (; i < i1; ++i) {
+                        const double z = rs[i] >= csj ? g_zrow[i] : zc;
+                        if (z >= std::fabs(tj[i])) tj[i] = 0.0;
+                        rn[i] = rn[i] + tj[i] * tj[i];
+                    }
+                } else {
+                    for (; i + W <= i1; i += W) {
+                        if (ahead && (i & 7) == 0) __builtin_prefetch(tj + ld + i, 1);
+                        V x = KAV_LOAD(V, tj + i);
+                        V z = KAV_LOAD(V, rs + i) >= vcs ? KAV_LOAD(V, g_zrow + i) : vzc;
+                        KAV_STORE(tj + i, z >= KAV_ABS(x) ? vzero : x);
+                    }
+                    for (; i < i1; ++i) {
+                        const double z = rs[i] >= csj ? g_zrow[i] : zc;
+                        if (z >= std::fabs(tj[i])) tj[i] = 0.0;
+                    }
+                }
+                if (s.tolel) {
+                    double* tl = s.tolel + static_cast<int64_t>(j) * s.ldtol;
+                    const double tcv = tol_of(k, csj);
+                    for (int32_t l = i0; l < i1; ++l) tl[l] = rs[l] >= csj ? g_trow[l] : tcv;
                 }
             }
-            const double cs = scale_of(k, small, large);
-            s.cscale[j] = cs;
 
-            // 3. Zeroing: Z is the threshold of the larger of the two scales
-            // (equal scales give the same threshold either way).
-            const double zc = zero_of(k, cs);
-            const V vcs = KAV_SPLAT(V, cs);
-            const V vzc = KAV_SPLAT(V, zc);
-            i = 0;
-            for (; i + W <= m; i += W) {
-                V x = KAV_LOAD(V, tj + i);
-                V a = x < vzero ? -x : x;
-                V rsv = KAV_LOAD(V, rs + i);
-                V zr = KAV_LOAD(V, g_zrow + i);
-                V z = rsv >= vcs ? zr : vzc;
-                KAV_STORE(tj + i, z >= a ? vzero : x);
-            }
-            for (; i < m; ++i) {
-                const double z = rs[i] >= cs ? g_zrow[i] : zc;
-                if (z >= std::fabs(tj[i])) tj[i] = 0.0;
-            }
-            if (s.tolel) {
-                double* tl = s.tolel + static_cast<int64_t>(j) * s.ldtol;
-                const double tcv = tol_of(k, cs);
-                for (int32_t l = 0; l < m; ++l) tl[l] = rs[l] >= cs ? g_trow[l] : tcv;
-            }
-
-            // 5. Row norms: add this column's squares when its label is < 0.
-            if (j >= 1 && tb.icol[j] < 0) {
-                i = 1;
-                for (; i + W <= m; i += W) {
-                    V x = KAV_LOAD(V, tj + i);
-                    KAV_STORE(rn + i, KAV_LOAD(V, rn + i) + x * x);
+            // Column norms (column 1 has none), four sums side by side.
+            const int32_t jb = j0 == 0 ? 1 : j0;
+            const int32_t je = j0 + nb;
+            if (je - jb == 4) {
+                const double* c0 = t + jb * ld;
+                const double* c1 = c0 + ld;
+                const double* c2 = c1 + ld;
+                const double* c3 = c2 + ld;
+                double s0 = cn[jb], s1 = cn[jb + 1], s2 = cn[jb + 2], s3 = cn[jb + 3];
+                for (int32_t q = q0; q < q1; ++q) {
+                    const int32_t i = g_idx[q];
+                    s0 = s0 + c0[i] * c0[i];
+                    s1 = s1 + c1[i] * c1[i];
+                    s2 = s2 + c2[i] * c2[i];
+                    s3 = s3 + c3[i] * c3[i];
                 }
-                for (; i < m; ++i) rn[i] = rn[i] + tj[i] * tj[i];
+                cn[jb] = s0;
+                cn[jb + 1] = s1;
+                cn[jb + 2] = s2;
+                cn[jb + 3] = s3;
+            } else {
+                for (int32_t j = jb; j < je; ++j) {
+                    const double* cj = t + j * ld;
+                    double sum = cn[j];
+                    for (int32_t q = q0; q < q1; ++q) sum = sum + cj[g_idx[q]] * cj[g_idx[q]];
+                    cn[j] = sum;
+                }
             }
         }
-
-        // 4. Column norms of the block, ascending rows, four sums side by side.
-        const int32_t jb = j0 == 0 ? 1 : j0;  // column 1 has no norm
-        const int32_t je = j0 + nb;
-        if (je - jb == 4) {
-            const double* c0 = t + jb * ld;
-            const double* c1 = c0 + ld;
-            const double* c2 = c1 + ld;
-            const double* c3 = c2 + ld;
-            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            for (int32_t q = 0; q < npos; ++q) {
-                const int32_t i = g_idx[q];
-                s0 = s0 + c0[i] * c0[i];
-                s1 = s1 + c1[i] * c1[i];
-                s2 = s2 + c2[i] * c2[i];
-                s3 = s3 + c3[i] * c3[i];
-            }
-            s.cnorm[jb] = std::sqrt(s0 + 1.0);
-            s.cnorm[jb + 1] = std::sqrt(s1 + 1.0);
-            s.cnorm[jb + 2] = std::sqrt(s2 + 1.0);
-            s.cnorm[jb + 3] = std::sqrt(s3 + 1.0);
-        } else {
-            for (int32_t j = jb; j < je; ++j) {
-                const double* cj = t + j * ld;
-                double sum = 0.0;
-                for (int32_t q = 0; q < npos; ++q) sum = sum + cj[g_idx[q]] * cj[g_idx[q]];
-                s.cnorm[j] = std::sqrt(sum + 1.0);
-            }
-        }
+        q0 = q1;
     }
+#undef KAV_ABS
 
+    for (int32_t j = 1; j < n; ++j) cn[j] = std::sqrt(cn[j] + 1.0);
     for (int32_t i = 1; i < m; ++i) rn[i] = std::sqrt(rn[i] + 1.0);
 }
 
 #undef KAV_LOAD
 #undef KAV_STORE
 #undef KAV_SPLAT
+#undef KAV_MIN
+#undef KAV_MAX
 
 void pivot_base(Tableau& tb, int32_t r, int32_t c) { pivot_body<2>(tb, r, c); }
 void colrng_base(const Consts& k, Tableau& tb, Scales& s) { colrng_body<2>(k, tb, s); }
@@ -319,6 +396,12 @@ __attribute__((target("avx2"))) void pivot_avx2(Tableau& tb, int32_t r, int32_t 
 }
 __attribute__((target("avx2"))) void colrng_avx2(const Consts& k, Tableau& tb, Scales& s) {
     colrng_body<4>(k, tb, s);
+}
+__attribute__((target("avx512f"))) void pivot_avx512(Tableau& tb, int32_t r, int32_t c) {
+    pivot_body<8>(tb, r, c);
+}
+__attribute__((target("avx512f"))) void colrng_avx512(const Consts& k, Tableau& tb, Scales& s) {
+    colrng_body<8>(k, tb, s);
 }
 #define KAV_HAVE_AVX2 1
 #endif
@@ -334,17 +417,22 @@ struct Impl {
 Impl choose() {
 #ifdef KAV_HAVE_AVX2
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return {pivot_avx512, colrng_avx512};
     if (__builtin_cpu_supports("avx2")) return {pivot_avx2, colrng_avx2};
 #endif
     return {pivot_base, colrng_base};
 }
 
-bool g_baseline = false;
+int g_limit = 0;
 
 const Impl& impl() {
     static const Impl best = choose();
     static const Impl base = {pivot_base, colrng_base};
-    return g_baseline ? base : best;
+#ifdef KAV_HAVE_AVX2
+    static const Impl avx2 = {pivot_avx2, colrng_avx2};
+    if (g_limit == 256 && best.pivot == pivot_avx512) return avx2;
+#endif
+    return g_limit == 128 ? base : best;
 }
 
 }  // namespace
@@ -373,6 +461,6 @@ void colrng(const Consts& k, Tableau& tb, Scales& s) {
 
 void pivot(Tableau& tb, int32_t r, int32_t c) { impl().pivot(tb, r, c); }
 
-void use_baseline_vectors(bool on) { g_baseline = on; }
+void limit_vector_width(int bits) { g_limit = bits; }
 
 }  // namespace kav::kernel

@@ -58,8 +58,9 @@ void colrng(const Consts& k, Tableau& tb, Scales& s);
 void pivot(Tableau& tb, int32_t r, int32_t c);
 
 // The routines run with the widest vector instructions the processor
-// offers; every form gives the same results.  `on` = true restricts them to
-// the baseline instructions of the architecture (for comparing the forms).
-void use_baseline_vectors(bool on);
+// offers; every form gives the same results.  For comparing the forms:
+// limit the width to 128 bits (the architecture's baseline) or 256 bits
+// (AVX2); 0 lifts the limit.
+void limit_vector_width(int bits);
 
 }  // namespace kav::kernel

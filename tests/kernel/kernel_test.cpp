@@ -296,15 +296,15 @@ TEST(Pivot, ExchangeStepAndItsInverse) {
 
 // ---- agreement with the plain loops ------------------------------------------
 
-class KernelForms : public ::testing::TestWithParam<bool> {
+class KernelForms : public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override { use_baseline_vectors(GetParam()); }
-    void TearDown() override { use_baseline_vectors(false); }
+    void SetUp() override { limit_vector_width(GetParam()); }
+    void TearDown() override { limit_vector_width(0); }
 };
 
 TEST_P(KernelForms, MatchesPlainLoopsBitForBit) {
     std::mt19937_64 g(12345);
-    const int16_t sizes[][2] = {{1, 1}, {1, 5}, {5, 1}, {2, 2}, {7, 9}, {33, 17}, {64, 64}, {131, 45}};
+    const int16_t sizes[][2] = {{1, 1}, {1, 5}, {5, 1}, {2, 2}, {7, 9}, {33, 17}, {64, 64}, {131, 45}, {1030, 9}};
     const double zero_shares[] = {0.0, 0.4, 0.9};
     for (const Consts& k : ALL) {
         for (auto& sz : sizes) {
@@ -354,7 +354,7 @@ TEST_P(KernelForms, MatchesPlainLoopsBitForBit) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(VectorForms, KernelForms, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(VectorForms, KernelForms, ::testing::Values(0, 128, 256));
 
 TEST(Kernel, PivotKeepsUntouchedBitsAndSpecialValues) {
     // Rows whose pivot-column entry is 0 (of either sign) keep their exact
