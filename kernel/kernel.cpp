@@ -15,20 +15,25 @@
 //   element updates is free.  A dense pivot column is processed with vector
 //   instructions over all rows, keeping an element unchanged (bit for bit)
 //   where T(i,c) is 0; a sparse one goes through a list of its nonzero rows.
-// - Minimum and maximum are exact in any order, so the row scales are
-//   gathered column by column.
+// - Minimum and maximum are exact in any order, so the row and column
+//   scales come from one sweep over the tableau, four columns at a time.
 // - The zero threshold of entry (i,j) depends on D = max(RSCALE(i),
 //   CSCALE(j)) alone, so it is taken from per-row and per-column thresholds
 //   computed once; the same holds for the tolerances.
-// - The column norm keeps its ascending sum; four columns run side by side
-//   so that their sums do not wait on each other.  The row norms add column
-//   after column, which is ascending j for every row.  Adding the square of
-//   an exact 0 leaves a sum unchanged, so zeros need no test.
+// - Zeroing and norms go through the tableau in blocks of rows, so that
+//   the per-row arrays of a block stay in the first-level cache.  The
+//   column norms keep their ascending sums (a block adds its rows to the
+//   partial sums, four columns side by side so that the sums do not wait
+//   on each other); the row norms add column after column, which is
+//   ascending j for every row.  Adding the square of an exact 0 leaves a
+//   sum unchanged, so zeros need no test.
+// - The tableau is larger than the caches for big problems; the next
+//   columns are fetched ahead while a block is being processed.
 //
 // Vector code is written with the compiler's vector types; every operation
 // is an IEEE operation on single elements, so the baseline (two lanes),
-// AVX2 and AVX-512 forms give identical results.  The widest form the processor supports is
-// chosen at the first call.  No FMA is used anywhere.
+// AVX2 and AVX-512 forms give identical results.  The widest form the
+// processor supports is chosen at the first call.  No FMA is used anywhere.
 #include "kernel.hpp"
 
 #include <cmath>
@@ -65,8 +70,8 @@ struct Vec {
 #define KAV_LOAD(V, p) ({ V v_; std::memcpy(&v_, (p), sizeof v_); v_; })
 #define KAV_STORE(p, x) do { auto x_ = (x); std::memcpy((p), &x_, sizeof x_); } while (0)
 #define KAV_SPLAT(V, s) (V{} + (s))
-// Smaller / larger of two vectors, the
-// second operand where they compare equal or the first is not a number.
+// Smaller / larger of two vectors, lane by lane; the second operand where
+// they compare equal or the first is not a number.
 #define KAV_MIN(a, b) ((a) < (b) ? (a) : (b))
 #define KAV_MAX(a, b) ((a) > (b) ? (a) : (b))
 
