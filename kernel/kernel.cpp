@@ -449,7 +449,13 @@ double tolel_of(const Consts& k, const Scales& s, int32_t i, int32_t j) {
 
 void colrng(const Consts& k, Tableau& tb, Scales& s) {
     if (tb.m > 0 && tb.n > 0) {
+        // Entry 1 of the norms is not a result; the routine uses it as
+        // working storage and gives it back unchanged.
+        const double rn1 = s.rnorm[0];
+        const double cn1 = s.cnorm[0];
         impl().colrng(k, tb, s);
+        s.rnorm[0] = rn1;
+        s.cnorm[0] = cn1;
         return;
     }
     // An empty tableau: scales of the existing rows or columns are 0 and

@@ -316,6 +316,8 @@ TEST_P(KernelForms, MatchesPlainLoopsBitForBit) {
                 ASSERT_TRUE(same_bits(a.t, b.t)) << sz[0] << "x" << sz[1];
                 ASSERT_TRUE(same_bits(a.rscale, b.rscale));
                 ASSERT_TRUE(same_bits(a.cscale, b.cscale));
+                ASSERT_EQ(a.cnorm[0], -7.0);  // entry 1 of the norms is left alone
+                ASSERT_EQ(a.rnorm[0], -7.0);
                 for (int j = 1; j < a.n; ++j) ASSERT_EQ(a.cnorm[j], b.cnorm[j]);
                 for (int i = 1; i < a.m; ++i) ASSERT_EQ(a.rnorm[i], b.rnorm[i]);
                 for (int j = 1; j <= a.n; ++j)
