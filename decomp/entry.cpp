@@ -157,8 +157,10 @@ int16_t subproblem_limits(EntryState& e, const Args& a, int16_t k, bool first) {
     if (ncrow < 2 || ncrow > ENT_LDC) return STOP_NCROW;
     const double rows = std::max(e.RMAX, static_cast<double>(ncrow));
     if (rows > nrow) return STOP_RMAX;
-    for (int32_t j = 1; j < k; ++j)
-        if (rows > e.NROW[j - 1]) return STOP_RMAX;
+    // Earlier slots are re-slotted only while the run's files are complete.
+    if (e.run_ok)
+        for (int32_t j = 1; j < k; ++j)
+            if (rows > e.NROW[j - 1]) return STOP_RMAX;
     const int32_t nzo = *a.NZO;
     if (nzo >= 0 && nzo < ENT_LDZ) {
         int32_t total = nzo;
