@@ -1,0 +1,182 @@
+// Host limits: every violation stops the call with the banner line and its
+// stop number, then the end lines, and writes nothing to the hand-off files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <regex>
+
+#include "datadir.hpp"
+#include "entry_model.hpp"
+#include "host.hpp"
+
+using namespace kav::test;
+
+namespace {
+
+const char* const kHandOff[] = {"TAB0.DAT", "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT",
+                                "PAR1.DAT", "PAR2.DAT",  "PAR3.DAT",  "PAR5.DAT"};
+
+bool ends_with_stop(const std::string& pnt, int number) {
+    char n[4];
+    std::snprintf(n, sizeof n, "%3d", number);
+    return std::regex_search(pnt, std::regex(std::string("\nBESM ELLAH EL RAHMAN EL RAHIM") + n +
+                                             "\n\n\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$"));
+}
+
+Problem base_problem(int16_t nsub) {
+    Problem p;
+    p.nsub = nsub;
+    p.ncres = 1;
+    p.nlevel = 1;
+    p.fill_passthrough(2);
+    for (int K = 1; K <= nsub; ++K) p.subs.push_back(sample_sub(K, 5, 4, 1, 3, 100, 1));
+    p.crval = {0.0, 1.0, 2.0};
+    p.itypcr = {0, 1, 1};
+    return p;
+}
+
+void first_call(Host& h, const Problem& p, const Sub& s) {
+    h.set_common(p);
+    h.set_sub(s);
+    h.IFLAG = 0;
+    h.KPROB = 1;
+    h.call();
+}
+
+// A first call of a one-subproblem problem changed by `edit`: it must stop
+// with `number` and leave every hand-off file empty.
+void expect_first_call_stop(int number, const std::function<void(Problem&, Host&)>& edit) {
+    SCOPED_TRACE("stop " + std::to_string(number));
+    TempDataDir dir;
+    {
+        Host h;
+        Problem p = base_problem(1);
+        h.set_common(p);
+        h.set_sub(p.subs[0]);
+        h.IFLAG = 0;
+        h.KPROB = 1;
+        edit(p, h);
+        h.call();
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), number)) << read_file(dir.file("KAV.PNT"));
+    }  // unloading the library closes (and flushes) whatever it left open
+    for (const char* f : kHandOff) EXPECT_EQ(read_file(dir.file(f)), "") << f;
+}
+
+}  // namespace
+
+TEST(EntryLimits, FirstCallStopsWriteNothing) {
+    expect_first_call_stop(81, [](Problem&, Host& h) { h.NSUB = 0; });
+    expect_first_call_stop(81, [](Problem&, Host& h) { h.NSUB = 61; });
+    expect_first_call_stop(82, [](Problem&, Host& h) { h.NCRES = 61; });
+    expect_first_call_stop(82, [](Problem&, Host& h) { h.NCRES = -1; });
+    expect_first_call_stop(83, [](Problem&, Host& h) { h.NLEVEL = 6; });
+    expect_first_call_stop(83, [](Problem&, Host& h) { h.NLEVEL = -2; });
+    expect_first_call_stop(84, [](Problem&, Host& h) { h.NROW = 2401; });
+    expect_first_call_stop(84, [](Problem&, Host& h) { h.NROW = 0; });
+    expect_first_call_stop(84, [](Problem&, Host& h) { h.NCOL = 0; });
+    expect_first_call_stop(85, [](Problem&, Host& h) { h.NCROW = 1; });
+    expect_first_call_stop(85, [](Problem&, Host& h) { h.NCROW = 401; });
+    expect_first_call_stop(86, [](Problem&, Host& h) { h.NCROW = 6; });  // NROW is 5
+}
+
+TEST(EntryLimits, CouplingRowsBeyondAnEarlierProblemStop) {
+    TempDataDir dir;
+    Problem p = base_problem(3);
+    p.subs[1] = sample_sub(2, 10, 4, 1, 7, 100, 1);  // 7 rows: more than NROW(1) = 5
+    {
+        Host h;
+        h.run(p);
+        const std::string pnt = read_file(dir.file("KAV.PNT"));
+        EXPECT_NE(pnt.find("\nBESM ELLAH EL RAHMAN EL RAHIM 86\n"), std::string::npos);
+        EXPECT_EQ(h.RESV[0], 37.0);  // the run does not solve
+    }
+    // Only subproblem 1's records: 16 + 12 + 66 + 24 + 2*5 + 2*4 bytes.
+    EXPECT_EQ(read_file(dir.file("PAR2.DAT")).size(), 136u);
+    EXPECT_EQ(read_file(dir.file("PAR1.DAT")), "");
+}
+
+TEST(EntryLimits, ProblemNumberOutOfSequence) {
+    TempDataDir dir;
+    const Problem p = base_problem(3);
+    {
+        Host h;
+        first_call(h, p, p.subs[0]);
+        h.set_sub(p.subs[2]);
+        h.KPROB = 3;  // 2 is due
+        h.call();
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), 88));
+        h.KPROB = 0;
+        h.call();
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), 88));
+        h.KPROB = 5;  // above NSUB + 1
+        h.call();
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), 88));
+    }
+    EXPECT_EQ(read_file(dir.file("PAR2.DAT")).size(), 136u);
+}
+
+TEST(EntryLimits, TooManyZeroOneVariablesInAll) {
+    // 41 subproblems of 859 0-Z variables fill entries 2..35220; the 42nd
+    // would need entry 36079.
+    TempDataDir dir;
+    Problem p;
+    p.nsub = 42;
+    p.ncres = 0;
+    p.nlevel = 0;
+    p.fill_passthrough(1);
+    Sub s = Sub::sized(2, 860, 859, 2, 0);
+    s.kcode = 600;
+    for (int k = 1; k <= 860; ++k) s.A(1, k) = s.A(2, k) = 1.0;
+    {
+        Host h;
+        h.set_common(p);
+        for (int K = 1; K <= 42; ++K) {
+            h.set_sub(s);
+            h.KPROB = static_cast<int16_t>(K);
+            h.call();
+            if (K == 41) {
+                EXPECT_EQ(read_file(dir.file("KAV.PNT")).find("RAHIM 87"), std::string::npos);
+            }
+        }
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), 87));
+    }
+    EXPECT_EQ(read_file(dir.file("PAR1.DAT")), "");
+}
+
+TEST(EntryLimits, RerunNeedsACompleteRunInTheLoadedLibrary) {
+    TempDataDir dir;
+    const Problem p = base_problem(1);
+    {
+        Host done;
+        done.run(p);
+    }
+    const std::string par3 = read_file(dir.file("PAR3.DAT"));
+    ASSERT_NE(par3, "");
+    {
+        // A fresh library knows nothing of the run above (each Host loads
+        // its own copy).  No print file is open: the stop line is dropped.
+        Host h;
+        h.set_common(p);
+        h.set_sub(p.subs[0]);
+        h.IFLAG = 1;
+        h.KPROB = 1;
+        h.call();
+    }
+    EXPECT_EQ(read_file(dir.file("PAR3.DAT")), par3);
+
+    // In sequence after a complete run: rerun call 2 of 1 is out of range.
+    {
+        Host h;
+        Problem q = base_problem(2);
+        h.run(q);
+        const std::string par3b = read_file(dir.file("PAR3.DAT"));
+        h.set_sub(q.subs[1]);
+        h.IFLAG = 1;
+        h.KPROB = 2;  // rerun call 1 is due
+        h.call();
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV100.PNT")), 88));
+        EXPECT_EQ(read_file(dir.file("PAR3.DAT")), par3b);
+    }
+}
