@@ -56,7 +56,7 @@ void solve_handover(DecompState& s, int16_t* IFLAG, double* RESV, double* XRES) 
     // The count must be the one the run's subproblems give, or the values
     // would not fit the host's result array.
     int32_t expect = 0;
-    const int32_t nsub = s.sv.NSUB < 0 ? 0 : (s.sv.NSUB > ENT_MAXSUB ? ENT_MAXSUB : s.sv.NSUB);
+    const int32_t nsub = e.NSUB < 0 ? 0 : (e.NSUB > ENT_MAXSUB ? ENT_MAXSUB : e.NSUB);
     for (int32_t k = 0; k < nsub; ++k) expect += e.NCOL[k] - 2;
     if (!ok || nvres != expect) {
         e.IERR = err::STORE_OR_SEEK;
