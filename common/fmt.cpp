@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kMaxField = 255;        // widest field / most digits honoured
 constexpr size_t kMaxOps = 1u << 16;  // bound on the expanded program
+constexpr int kMaxDepth = 64;         // deepest group nesting parsed (bounds the recursion)
 
 enum class OpKind : uint8_t { literal, blanks, slash, int_field, fix_field, exp_field, chr_field };
 
@@ -261,13 +262,18 @@ private:
             if (pos_ >= t_.size()) return false;
             c = static_cast<char>(t_[pos_] & ~0x20);  // upper case for letters
             if (t_[pos_] == '(') {
+                // Nesting deeper than any format buffer can hold: the rest
+                // is dropped like any other unparsable tail.
+                if (depth_ >= kMaxDepth) return false;
                 ++pos_;
                 std::vector<Op> inner;
+                ++depth_;
                 bool closed = list(inner, false);
+                --depth_;
                 if (outer) {
                     p_.rev = out.size();
                 }
-                for (int k = 0; k < rep && out.size() < kMaxOps; ++k) {
+                for (int k = 0; !inner.empty() && k < rep && out.size() < kMaxOps; ++k) {
                     size_t room = kMaxOps - out.size();
                     out.insert(out.end(), inner.begin(),
                                inner.begin() + static_cast<std::ptrdiff_t>(std::min(room, inner.size())));
@@ -329,6 +335,7 @@ private:
     std::string_view t_;
     Format::Program& p_;
     size_t pos_ = 0;
+    int depth_ = 0;  // groups open around the list being parsed
 };
 
 // One data field: the item edited under the descriptor.  An item whose kind
