@@ -199,7 +199,7 @@ Flow read_par2(DecompState& ds, int32_t k) {
     bool fits = m >= 2 && m <= MAXROW && n >= 2 && n <= MAXCOL && nz >= 0 && nz <= n - 2 && nz + 1 <= MAXNZ &&
                 sv.NNZK[k] >= 0 && sv.NNZK[k] <= cells && sv.NZEROK[k] >= 0 && sv.NZEROK[k] <= cells &&
                 sv.NIXBK[k] >= 0 && sv.NCROW <= m;
-    int64_t nvres = dv.NVRES + static_cast<int64_t>(n) - 2;
+    int64_t nvres = dv.NVSUM + static_cast<int64_t>(n) - 2;
     if (r.bad || !fits || nvres > MAXVRES) {
         sv.IERR = 120;
         return Flow::error_line;
@@ -219,7 +219,7 @@ Flow read_par2(DecompState& ds, int32_t k) {
         sv.IERR = 120;
         return Flow::error_line;
     }
-    dv.NVRES = static_cast<int16_t>(nvres);
+    dv.NVSUM = static_cast<int32_t>(nvres);
     return Flow::go;
 }
 
@@ -672,7 +672,9 @@ Flow level_pass(DecompState& ds) {
     sv.IBPPRB[1] = 0;
     sv.IBPVAR[1] = 0;
     sv.IBOTH[1] = 0;
-    dv.NVRES = 0;
+    // NVRES keeps the count of the last complete set-up, so that a level
+    // that fails leaves the results of the earlier levels readable.
+    dv.NVSUM = 0;
     dv.PAR5RD = false;
 
     if (!open_unit(ds, dv.par1, "PAR1.DAT", 36)) return Flow::error_exit;
@@ -695,6 +697,7 @@ Flow level_pass(DecompState& ds) {
         f = setup_subproblem(ds, k);
         if (f != Flow::go) return f;
     }
+    dv.NVRES = static_cast<int16_t>(dv.NVSUM);
     setup_master(ds);
     return search(ds);
 }

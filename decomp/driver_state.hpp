@@ -53,6 +53,7 @@ struct DriverState {
 
     // ---- results --------------------------------------------------------------
     int16_t NVRES;  // result positions per level
+    int32_t NVSUM;  // result positions of the subproblems read so far in this pass
     // XRES(l, i) = XRES[(i - 1) * 6 + (l - 1)]; XCUR likewise.
     double XRES[NLEV * MAXVRES];
     double XCUR[NLEV * MAXVRES];
