@@ -275,3 +275,17 @@ TEST(EntryCases, CommonResourcesCallOfItsOwn) {
     EXPECT_EQ(read_file(dir.file("PAR1.DAT")), par1);
     EXPECT_NE(read_file(dir.file("KAV100.PNT")).find("BESM ELLAH EL RAHMAN EL RAHIM 88"), std::string::npos);
 }
+
+TEST(EntryCases, MissingDataDirectoryIsReportedNotACrash) {
+    TempDataDir dir;
+    setenv("KAV_DATA_DIR", dir.file("missing").c_str(), 1);  // restored by `dir`
+    Host h;
+    const Problem p = small_problem(1);
+    h.RESV.assign(6, 0.0);
+    ASSERT_EQ(h.run(p), 1);
+    // The opens fail (no print file either): the call ends by its error exit,
+    // the folder is not created and the results are not touched.
+    EXPECT_FALSE(file_exists(dir.file("missing")));
+    EXPECT_EQ(h.RESV[0], 0.0);
+    EXPECT_EQ(h.KPROB, 1);
+}
