@@ -80,7 +80,8 @@ bool Tail::run() {
     const int32_t kr17 = s_.KR17[k_] < 0 ? 0 : s_.KR17[k_];
     const int32_t kr18 = s_.KR18[k_] < 0 ? 0 : s_.KR18[k_];
     const int32_t kr19 = s_.KR19[k_] < 0 ? 0 : s_.KR19[k_];
-    const double acpl_t = s_.acpl(s_.NCROW, nck);  // time offset of the coupling matrix
+    if (l < 1 || l > NLEV) return false;  // no values for this level
+    const double acpl_t = s_.acpl(x_.ncrow(), nck);  // time offset of the coupling matrix
 
     // Step 1: the first start with value 1.
     int32_t v = 0;
@@ -154,9 +155,9 @@ bool Tail::run() {
         b = b + (s_.ZOVD[nd][l] - s_.PS[nv]);
         // The two counts of the leg's resource at this level, as differences
         // from the problem's own base counts.
-        const int32_t lv = (l >= 1 && l <= NLEV) ? l : 1;
-        d1 = s_.IRL1[j][lv] - s_.KR07[k_];
-        d2 = s_.IRL2[j][lv] - s_.KR08[k_];
+        // 32-bit differences, wrapping as 32-bit integers do.
+        d1 = static_cast<int32_t>(static_cast<uint32_t>(s_.IRL1[j][l]) - static_cast<uint32_t>(s_.KR07[k_]));
+        d2 = static_cast<int32_t>(static_cast<uint32_t>(s_.IRL2[j][l]) - static_cast<uint32_t>(s_.KR08[k_]));
         put((member ? s_.IRK1[k_][j] : s_.IRK2[k_][j]) - 1, static_cast<double>(d1));
         put((member ? s_.IRK3[k_][j] : s_.IRK4[k_][j]) - 1, static_cast<double>(d2));
         chain = true;
@@ -233,7 +234,7 @@ void form_proposal(Run& x) {
     const int32_t nzk = s.NZK[k] < MAXNZ ? s.NZK[k] : MAXNZ;
     for (int32_t v = 1; v <= nzk; ++v) {
         double sum = 0.0;
-        for (int32_t r = 2; r <= s.NCROW - 1; ++r) sum += s.acpl(r, v + 1) * s.PIM[r];
+        for (int32_t r = 2; r <= x.ncrow() - 1; ++r) sum += s.acpl(r, v + 1) * s.PIM[r];
         double p = s.OBJSCL * sum;
         if (s.PRSW == 1) p = p * static_cast<double>(s.SFAC);
         s.PS[v] = p;

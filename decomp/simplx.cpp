@@ -465,12 +465,9 @@ void Simplex::row_classes() {
 // 0-Z columns fixed by a branch point: at the bound (side 1 or 2) the column
 // is folded into the weight variable's column, at 0 (side 0 or 3) dropped.
 bool Simplex::fixed_columns() {
-    int32_t wcol = 0;
-    for (int32_t j = 2; j <= s.N; ++j)
-        if (s.ICOL[j] == x.wlabel()) {
-            wcol = j;
-            break;
-        }
+    // The weight variable's column: problem column NCK of the loaded
+    // tableau, followed when a removal moves it.
+    int32_t wcol = x.nck() <= s.N ? x.nck() : 0;
     int32_t j = 2;
     while (j <= s.N) {
         if (s.ICOL[j] < 5000) {
@@ -484,7 +481,7 @@ bool Simplex::fixed_columns() {
         }
         const int16_t ib = s.IBOTH[n];
         if (ib == 1 || ib == 2) {
-            if (wcol == 0) {  // the weight variable is not a column
+            if (wcol == 0) {  // no column NCK to fold into
                 fail6(x, x.wlabel());
                 return false;
             }
@@ -560,7 +557,7 @@ bool Simplex::phase2_objective() {
         double pj = 0.0;
         if (s.NPROP[kk] != 0) {
             double sum = 0.0;
-            for (int32_t i = 2; i <= s.NCROW - 1; ++i) sum += s.acpl(i, j) * s.PIM[i];
+            for (int32_t i = 2; i <= x.ncrow() - 1; ++i) sum += s.acpl(i, j) * s.PIM[i];
             pj = s.OBJSCL * sum;
             if (s.PRSW == 1) pj = pj * static_cast<double>(sf);
         }
@@ -668,7 +665,9 @@ Next Simplex::primal() {
         }
         bool freecol = false;
         if (!anyblock) {
-            // A 0-Z variable is still bounded by U: it can be flipped.
+            // No row limits the column, but a 0-Z variable is still bounded
+            // by U: it is flipped to its bound (step 5 with no row) rather
+            // than counted unbounded, which would fail a bounded problem.
             if (s.ICOL[j] >= 5001) {
                 elig = true;
                 freecol = true;
@@ -692,7 +691,10 @@ Next Simplex::primal() {
         }
         // A basic value still out of its bounds after a dual exchange is
         // left to the dual step in either phase; only a clean basis ends a
-        // phase.
+        // phase.  (The phase-1 objective counts the artificial rows alone:
+        // its optimum says nothing about a negative slack or a 0-Z value
+        // above its bound, so ending phase 1 there would call a feasible
+        // problem infeasible.)
         if (s.FBND != 0.0f) return Next::dual;
         return s.IPHASE == 1 ? Next::end1 : Next::optimal;
     }
@@ -877,15 +879,19 @@ Next Simplex::dual() {
         }
     }
     if (r == 0) {
-        if (++idle_ > 8) return Next::fail;  // no progress possible
+        // Without an exchange the flags of a dual step and a following
+        // primal step can send the solve back and forth between the two
+        // for ever (a negative row whose entries are all too small to
+        // pivot on, with no improving column): after more than 8 such
+        // steps since the last counted iteration no pivot is possible.
+        if (++idle_ > 8) return Next::fail;
         if (s.FUNB == 0.0f) {
-            if (s.FINF != 0.0f) return Next::feas;  // IDUAL = 1: record, then a primal step
-            s.FBND = 0.0f;                          // every violation has been handled
+            if (s.FINF != 0.0f) return Next::primal;
             return s.IPHASE == 1 ? Next::end1 : Next::optimal;
         }
         if (s.FINF == 0.0f || s.FRTY != 0.0f) return Next::fail;
         s.FRTY = 1.0f;
-        return Next::feas;
+        return Next::primal;
     }
     s.IR = static_cast<int16_t>(r);
 

@@ -27,6 +27,8 @@ struct Run {
     double cscl(int32_t j) const { return (j >= 1 && j <= MAXCOL) ? s.CSCL[k][j] : 1.0; }
     int16_t nck() const { return s.NCK[k]; }
     int16_t wlabel() const { return static_cast<int16_t>(s.NCK[k] - 1); }
+    // Rows of the coupling matrix, kept within its storage (1..LDC).
+    int32_t ncrow() const { return s.NCROW < 1 ? 1 : (s.NCROW > LDC ? LDC : s.NCROW); }
 
     void colrng();
     void pivot(int32_t r, int32_t c);
