@@ -434,6 +434,29 @@ void near_singular_flip(double twc) {
     simplx(st(), 2);
 }
 
+// An improving 0-Z variable that no row limits (it appears in no row, or
+// only with entries that loosen the rows) goes to its own bound.
+TEST(Simplx, UnlimitedZeroOneColumnGoesToItsBound) {
+    SolverState& s = st().sv;
+    for (double entry : {0.0, -1.0}) {
+        // max 2 z1 + x3   s.t.  entry * z1 + x3 <= 0.5
+        SubLp p;
+        p.nz = 1;
+        p.ncol = 4;
+        p.c = {0, 0, 2.0, 1.0, 0.0};
+        p.a = {{0, 0.5, entry, 1.0, 0.0}};
+        p.type = {'L'};
+        kav::test::LpResult ref = kav::test::solve_lp(kav::test::oracle_lp(p));
+        ASSERT_EQ(ref.status, kav::test::LpStatus::optimal);
+        kav::test::load(st(), p, K);
+        simplx(st(), 1);
+        ASSERT_EQ(s.IERR, 0) << entry;
+        EXPECT_EQ(s.PROPX[K][1][1], 1.0) << entry;
+        EXPECT_NEAR(s.PROPZ[K][1], ref.obj, 1e-9) << entry;
+        EXPECT_GE(s.NFLIP, 1) << entry;
+    }
+}
+
 TEST(Simplx, NearSingularBoundFlipExchangesInstead) {
     SolverState& s = st().sv;
     near_singular_flip(-0.5);  // g = 0.5: an ordinary flip
@@ -446,6 +469,45 @@ TEST(Simplx, NearSingularBoundFlipExchangesInstead) {
     EXPECT_TRUE(s.IROW[3] == 5001 || s.IROW[3] == 6001);  // entered by exchange
     for (int i = 1; i <= s.M; ++i)
         for (int j = 1; j <= s.N; ++j) EXPECT_TRUE(std::isfinite(s.t(i, j)));
+}
+
+// A re-priced solve whose second negative row has only an entry too small
+// to pivot on: after the dual exchange of the first row, neither a primal
+// nor a dual step can act.  The solve stops as "no pivot possible" (code 5
+// with the stop line and no result for the level) instead of alternating
+// between the two steps for ever.
+TEST(Simplx, StepsWithoutProgressStopAsNoPivotPossible) {
+    kav::test::TempDataDir dir;
+    DecompState& ds = st();
+    SolverState& s = ds.sv;
+    ds.pnt.open(dir.file("IDLE.PNT"));
+    kav::test::load(ds, small_lp(), K);
+    s.NCK[K] = 4;
+    s.NZK[K] = 0;
+    for (int j = 1; j <= 4; ++j) s.CSCL[K][j] = 1.0;
+    s.OSCL[K] = 1.0;
+    s.M = 4;
+    s.N = 3;
+    s.IROW[1] = 0, s.IROW[2] = 3, s.IROW[3] = -2, s.IROW[4] = -3;
+    s.ICOL[1] = 0, s.ICOL[2] = 1, s.ICOL[3] = 2;
+    for (int j = 1; j <= 4; ++j) s.ICOLSV[j] = static_cast<int16_t>(j - 1);
+    for (int i = 1; i <= 4; ++i)
+        for (int j = 1; j <= 3; ++j) s.t(i, j) = 0.0;
+    s.t(2, 1) = 1.0;                                   // weight variable at 1
+    s.t(3, 1) = -1.0, s.t(3, 2) = -1.0;                // x1 >= 1
+    s.t(4, 1) = -1.0, s.t(4, 3) = -1e-6;               // x2 >= 1e6
+    s.acpl(1, 2) = -1.0, s.acpl(1, 3) = -1.0, s.acpl(1, 4) = 0.0;
+    s.LEVEL = 1;
+    s.RESV[1] = 0.0;
+    s.NITER = 0;
+    simplx(ds, 2);
+    EXPECT_EQ(s.IERR, 5);
+    EXPECT_EQ(s.NITER, 1);  // the one dual exchange
+    EXPECT_EQ(s.IROW[3], 1);
+    EXPECT_EQ(s.RESV[1], 37.0);
+    ds.pnt.close();
+    const std::string out = kav::test::read_file(dir.file("IDLE.PNT"));
+    EXPECT_NE(out.find("BESM ELLAH EL RAHMAN EL RAHIM    5"), std::string::npos) << out;
 }
 
 }  // namespace
