@@ -7,11 +7,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
-if [ ! -x "$build/examples/host_sample" ] || [ ! -f "$build/decomp/libkavsolve.so" ]; then
-  bash "$root/scripts/setup.sh"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAV_BENCH=OFF >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp
-fi
+bash "$root/scripts/setup.sh"
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp >/dev/null
 mkdir -p KAV
 export KAV_DATA_DIR="$PWD/KAV"
 lib="${1:-$build/decomp/libkavsolve.so}"
