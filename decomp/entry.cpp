@@ -142,6 +142,14 @@ int16_t common_limits(const Args& a) {
     return 0;
 }
 
+// NZO of the call: the 0-Z variables are columns 2..NZO+1 of the subproblem,
+// and their values come from host arrays of 860 rows.  The attribute words
+// IZA1..IZA4 hold NCOL entries, so NZO+1 may not pass NCOL either.
+bool nzo_fits(const Args& a) {
+    const int32_t nzo = *a.NZO;
+    return nzo >= 0 && nzo < ENT_LDZ && nzo <= *a.NCOL - 1;
+}
+
 // Limits of a subproblem call K (first call included).  The problem number
 // is checked first so that the calls of a run stay in step even when a call
 // stops for another limit.
@@ -161,11 +169,13 @@ int16_t subproblem_limits(EntryState& e, const Args& a, int16_t k, bool first) {
     if (e.run_ok)
         for (int32_t j = 1; j < k; ++j)
             if (rows > e.NROW[j - 1]) return STOP_RMAX;
-    const int32_t nzo = *a.NZO;
-    if (nzo >= 0 && nzo < ENT_LDZ) {
-        int32_t total = nzo;
+    // An NZO that fails its own test stops later, in step S2.
+    if (nzo_fits(a)) {
+        int32_t total = *a.NZO;
         for (int32_t j = 1; j < k; ++j) total += e.NZO[j - 1];
-        if (total + 1 > ENT_MAXZO) return STOP_ZOTOTAL;
+        // The list holds 36000 entries, and the count goes to a 16-bit
+        // header word of PAR1.DAT.
+        if (total + 1 > ENT_MAXZO || total > ENT_MAXZOTOT) return STOP_ZOTOTAL;
     }
     return 0;
 }
@@ -436,7 +446,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
     e.NROW[kk] = *a.NROW;
     e.NCOL[kk] = *a.NCOL;
     if (k < nsub) e.ISLOT[k] = e.ISLOT[kk] + 8 * static_cast<int64_t>(nrow) * ncol;
-    if (*a.NZO < 0 || *a.NZO >= ENT_LDZ) return stop(s, STOP_NZO);
+    if (!nzo_fits(a)) return stop(s, STOP_NZO);
     e.NZO[kk] = *a.NZO;
     const int32_t nzo = *a.NZO;
 

@@ -24,12 +24,13 @@ constexpr int32_t ENT_LDC = 400;        // leading dimension of ACPL
 constexpr int32_t ENT_LDZ = 860;        // leading dimension of ZOVD / ZOVR
 constexpr int32_t ENT_LDR = 60;         // leading dimension of IRL*, RRL*, IKR, IKA, IKB
 constexpr int32_t ENT_MAXZO = 36000;    // 0-Z entry list
+constexpr int32_t ENT_MAXZOTOT = 32767; // 0-Z entries after entry 1 (16-bit NZOTOT)
 constexpr int32_t ENT_MAXINC = 2000;    // increments per level
 constexpr int32_t ENT_MAXCOL = 32767;   // columns of a subproblem (16-bit count)
 constexpr int32_t ENT_WAIT_MS = 500;    // wait before the driver runs
 
 // Stop numbers written with the banner line.
-constexpr int16_t STOP_NZO = 37;        // NZO outside 0..859
+constexpr int16_t STOP_NZO = 37;        // NZO outside 0..859 or above NCOL-1
 constexpr int16_t STOP_NINC = 39;       // NINC(l) > 2000 on a subproblem call
 constexpr int16_t STOP_NINC_RERUN = 41; // NINC(1) > 2000 on a rerun call
 constexpr int16_t STOP_NSUB = 81;       // NSUB outside 1..60
@@ -38,7 +39,7 @@ constexpr int16_t STOP_NLEVEL = 83;     // NLEVEL outside -1..5
 constexpr int16_t STOP_EXTENT = 84;     // NROW outside 1..2400 or NCOL < 1
 constexpr int16_t STOP_NCROW = 85;      // NCROW outside 2..400
 constexpr int16_t STOP_RMAX = 86;       // coupling rows would exceed NROW of a problem
-constexpr int16_t STOP_ZOTOTAL = 87;    // all 0-Z variables plus 1 above 36000
+constexpr int16_t STOP_ZOTOTAL = 87;    // all 0-Z variables above 32767 (plus 1 above 36000)
 constexpr int16_t STOP_KPROB = 88;      // KPROB out of range or out of sequence
 constexpr int16_t STOP_NORUN = 89;      // rerun without an earlier complete run
 

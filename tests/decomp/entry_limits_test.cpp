@@ -79,6 +79,35 @@ TEST(EntryLimits, FirstCallStopsWriteNothing) {
     expect_first_call_stop(85, [](Problem&, Host& h) { h.NCROW = 1; });
     expect_first_call_stop(85, [](Problem&, Host& h) { h.NCROW = 401; });
     expect_first_call_stop(86, [](Problem&, Host& h) { h.NCROW = 6; });  // NROW is 5
+    // The 0-Z variables are columns 2..NZO+1: with NCOL 4 at most 3 (the
+    // attribute words IZA1..IZA4 hold NCOL entries).
+    expect_first_call_stop(37, [](Problem&, Host& h) { h.NZO = 4; });
+}
+
+TEST(EntryLimits, EveryColumnAZeroOneVariable) {
+    // NZO = NCOL-1 is the largest count: labels 5001.. on every column but 1,
+    // the attribute words of the last column in the 0-Z entry list.
+    TempDataDir dir;
+    Problem p = base_problem(1);
+    Sub& s = p.subs[0];
+    s = sample_sub(1, 5, 4, 3, 3, 600, 1);
+    {
+        Host h;
+        h.run(p);
+        EXPECT_EQ(read_file(dir.file("KAV.PNT")).find("RAHIM 37"), std::string::npos);
+    }
+    const std::string par2 = read_file(dir.file("PAR2.DAT"));
+    Bytes labels;
+    labels << int16_t{0} << int16_t{5001} << int16_t{5002} << int16_t{5003};
+    ASSERT_GE(par2.size(), labels.b.size());
+    EXPECT_EQ(par2.substr(par2.size() - labels.b.size()), labels.b);
+    // Last 0-Z entry (column 4): problem, label, attribute words, 2 levels.
+    const std::string par1 = read_file(dir.file("PAR1.DAT"));
+    Bytes last;
+    last << int16_t{1} << int16_t{5003} << s.iza[3][0] << s.iza[3][1] << s.iza[3][2] << s.iza[3][3];
+    for (int l = 0; l < 2; ++l) last << s.zovd[3][l] << s.zovr[3][l];
+    ASSERT_GE(par1.size(), last.b.size());
+    EXPECT_EQ(par1.substr(par1.size() - last.b.size()), last.b);
 }
 
 TEST(EntryLimits, CouplingRowsBeyondAnEarlierProblemStop) {
@@ -118,25 +147,29 @@ TEST(EntryLimits, ProblemNumberOutOfSequence) {
 }
 
 TEST(EntryLimits, TooManyZeroOneVariablesInAll) {
-    // 41 subproblems of 859 0-Z variables fill entries 2..35220; the 42nd
-    // would need entry 36079.
+    // NZOTOT goes to a 16-bit word of PAR1.DAT: 38 subproblems of 859 0-Z
+    // variables and one of 125 make 32767, the most it holds; one more
+    // variable stops the call.
     TempDataDir dir;
     Problem p;
-    p.nsub = 42;
+    p.nsub = 41;
     p.ncres = 0;
     p.nlevel = 0;
     p.fill_passthrough(1);
-    Sub s = Sub::sized(2, 860, 859, 2, 0);
-    s.kcode = 600;
-    for (int k = 1; k <= 860; ++k) s.A(1, k) = s.A(2, k) = 1.0;
+    auto sub = [](int16_t nzo) {
+        Sub s = Sub::sized(2, 860, nzo, 2, 0);
+        s.kcode = 600;
+        for (int k = 1; k <= 860; ++k) s.A(1, k) = s.A(2, k) = 1.0;
+        return s;
+    };
     {
         Host h;
         h.set_common(p);
-        for (int K = 1; K <= 42; ++K) {
-            h.set_sub(s);
+        for (int K = 1; K <= 40; ++K) {
+            h.set_sub(sub(K <= 38 ? 859 : K == 39 ? 125 : 1));
             h.KPROB = static_cast<int16_t>(K);
             h.call();
-            if (K == 41) {
+            if (K == 39) {
                 EXPECT_EQ(read_file(dir.file("KAV.PNT")).find("RAHIM 87"), std::string::npos);
             }
         }
