@@ -397,3 +397,287 @@ TEST(Kernel, LeadingDimensionLargerThanRows) {
 }
 
 }  // namespace
+
+// ---- a second, independent check on hostile input --------------------------
+//
+// The routines written out once more, statement by statement as the
+// routines are described (scales, tolerances and zeroing, norms; the five
+// exchange steps), and compared with every vector form on tableaux full of
+// values that test the comparisons: signed zeros, entries at and next to
+// ATINY, the zero thresholds and BIG, subnormals, infinities and NaN.
+
+namespace {
+
+double dmax(double a, double b) { return a > b ? a : b; }
+
+void text_colrng(const Consts& k, Tab& a) {
+    const int m = a.m, n = a.n;
+    // 1.-2. Scales of rows, then of columns, from the tableau on entry.
+    for (int i = 1; i <= m; ++i) {
+        double smallest = k.big, largest = -k.big;
+        for (int j = 1; j <= n; ++j) {
+            const double v = std::fabs(a.at(i, j));
+            if (v > ATINY) {
+                if (v < smallest) smallest = v;
+                if (v > largest) largest = v;
+            }
+        }
+        a.rscale[i - 1] = (largest == -k.big || smallest == k.big) ? 0.0 : std::sqrt(largest * smallest);
+    }
+    for (int j = 1; j <= n; ++j) {
+        double smallest = k.big, largest = -k.big;
+        for (int i = 1; i <= m; ++i) {
+            const double v = std::fabs(a.at(i, j));
+            if (v > ATINY) {
+                if (v < smallest) smallest = v;
+                if (v > largest) largest = v;
+            }
+        }
+        a.cscale[j - 1] = (largest == -k.big || smallest == k.big) ? 0.0 : std::sqrt(largest * smallest);
+    }
+    // 3. Tolerances and zeroing.
+    for (int i = 1; i <= m; ++i) {
+        for (int j = 1; j <= n; ++j) {
+            const double d = dmax(a.rscale[i - 1], a.cscale[j - 1]);
+            double tol = k.tolelm, z = k.tolzer;
+            if (d > SCLTHR) {
+                tol = k.tolelm * d / 1000.0;
+                z = d * k.tolzer / 1000.0;
+            }
+            a.tolel[static_cast<size_t>(j - 1) * (m + 1) + (i - 1)] = tol;
+            if (z >= std::fabs(a.at(i, j))) a.at(i, j) = 0.0;
+        }
+    }
+    // 4.-5. Norms.
+    for (int j = 2; j <= n; ++j) {
+        double sum = 0.0;
+        for (int i = 2; i <= m; ++i) {
+            const double v = a.at(i, j);
+            if (v != 0.0 && a.irow[i - 1] > 0) sum = sum + v * v;
+        }
+        a.cnorm[j - 1] = std::sqrt(sum + 1.0);
+    }
+    for (int i = 2; i <= m; ++i) {
+        double sum = 0.0;
+        for (int j = 2; j <= n; ++j) {
+            const double v = a.at(i, j);
+            if (v != 0.0 && a.icol[j - 1] < 0) sum = sum + v * v;
+        }
+        a.rnorm[i - 1] = std::sqrt(sum + 1.0);
+    }
+}
+
+void text_pivot(Tab& a, int r, int c) {
+    const double p = a.at(r, c);
+    for (int j = 1; j <= a.n; ++j) {
+        if (j == c) continue;
+        const double trj = a.at(r, j);
+        if (trj == 0.0) continue;
+        for (int i = 1; i <= a.m; ++i) {
+            if (i == r) continue;
+            const double tic = a.at(i, c);
+            if (tic == 0.0) continue;
+            a.at(i, j) = a.at(i, j) - (trj * tic) / p;
+        }
+    }
+    for (int j = 1; j <= a.n; ++j) a.at(r, j) = a.at(r, j) / p;
+    const int16_t lab = a.irow[r - 1];
+    a.irow[r - 1] = a.icol[c - 1];
+    a.icol[c - 1] = lab;
+    for (int i = 1; i <= a.m; ++i) a.at(i, c) = -a.at(i, c) / p;
+    a.at(r, c) = 1.0 / p;
+}
+
+// Same bits, or both NaN (which NaN an operation passes on when both of its
+// operands are NaN is left to the processor).
+bool same_or_nan(double x, double y) {
+    if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
+    return std::memcmp(&x, &y, sizeof x) == 0;
+}
+::testing::AssertionResult same_list(const std::vector<double>& x, const std::vector<double>& y, size_t from,
+                                     size_t to, const char* what) {
+    for (size_t q = from; q < to; ++q)
+        if (!same_or_nan(x[q], y[q]))
+            return ::testing::AssertionFailure() << what << "[" << q << "]: " << x[q] << " vs " << y[q];
+    return ::testing::AssertionSuccess();
+}
+::testing::AssertionResult same_tab(Tab& a, Tab& b) {
+    for (int j = 1; j <= a.n; ++j)
+        for (int i = 1; i <= a.m; ++i)
+            if (!same_or_nan(a.at(i, j), b.at(i, j)))
+                return ::testing::AssertionFailure()
+                       << "T(" << i << "," << j << "): " << a.at(i, j) << " vs " << b.at(i, j);
+    if (a.irow != b.irow || a.icol != b.icol) return ::testing::AssertionFailure() << "labels differ";
+    return ::testing::AssertionSuccess();
+}
+
+// A tableau of awkward values, with some rows and columns scaled far up.
+Tab hostile_tab(std::mt19937_64& g, const Consts& k, int16_t m, int16_t n, int32_t ld, bool nonfinite) {
+    Tab a(m, n, ld);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<double> rf(m), cf(n);
+    for (auto& f : rf) f = u(g) < 0.25 ? std::pow(10.0, 2.5 + 9.0 * u(g)) : 1.0;
+    for (auto& f : cf) f = u(g) < 0.25 ? std::pow(10.0, 2.5 + 9.0 * u(g)) : 1.0;
+    const double zshare = u(g) * 0.8;
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= m; ++i) {
+            const double x = u(g);
+            const double sgn = u(g) < 0.5 ? -1.0 : 1.0;
+            const double s = rf[i - 1] * cf[j - 1];
+            double v;
+            if (x < zshare) {
+                v = sgn * 0.0;
+            } else {
+                switch (g() % 16) {
+                    case 0: v = sgn * ATINY; break;
+                    case 1: v = sgn * std::nextafter(ATINY, 1.0); break;
+                    case 2: v = sgn * k.tolzer; break;
+                    case 3: v = sgn * std::nextafter(k.tolzer, 1.0); break;
+                    case 4: v = sgn * s * k.tolzer / 1000.0; break;  // a widened threshold
+                    case 5: v = sgn * 4.9e-324 * (1 + g() % 1000); break;
+                    case 6: v = sgn * (u(g) < 0.5 ? k.big : std::nextafter(k.big, 0.0)); break;
+                    case 7: v = sgn * 1000.0; break;
+                    case 8: v = sgn * 1e-9 * s; break;
+                    case 9:
+                        if (nonfinite) {
+                            v = u(g) < 0.5 ? sgn * INFINITY : std::nan("");
+                            break;
+                        }
+                        [[fallthrough]];
+                    default: v = sgn * (0.01 + 20.0 * u(g)) * s; break;
+                }
+            }
+            a.at(i, j) = v;
+        }
+    }
+    for (int i = 0; i < m; ++i) a.irow[i] = static_cast<int16_t>(static_cast<int>(g() % 7) - 3);
+    for (int j = 0; j < n; ++j) a.icol[j] = static_cast<int16_t>(static_cast<int>(g() % 7) - 3);
+    return a;
+}
+
+// Every form against the written-out routines: COLRNG, then exchange steps
+// on dense and sparse pivot columns (and on pivots that are infinite, NaN
+// or subnormal when non-finite values are in play), COLRNG after each.
+void check_forms_on_hostile_input(uint64_t seed, bool nonfinite) {
+    const int16_t sizes[][3] = {{1, 1, 1}, {3, 2, 5}, {2, 7, 2}, {9, 4, 9}, {17, 13, 20},
+                                {515, 6, 515}, {1100, 11, 1101}, {40, 203, 41}};
+    std::mt19937_64 g(seed);
+    for (const Consts& k : ALL) {
+        for (auto& sz : sizes) {
+            const Tab start = hostile_tab(g, k, sz[0], sz[1], sz[2], nonfinite);
+            std::vector<std::pair<int, int>> pivots;
+            for (int step = 0; step < 5; ++step)
+                pivots.emplace_back(1 + static_cast<int>(g() % sz[0]), 1 + static_cast<int>(g() % sz[1]));
+            Tab want = start;
+            text_colrng(k, want);
+            std::vector<Tab> after;  // the expected tableau after each step
+            for (auto [r, c] : pivots) {
+                text_pivot(want, r, c);
+                text_colrng(k, want);
+                after.push_back(want);
+            }
+            for (int bits : {128, 256, 0}) {
+                limit_vector_width(bits);
+                Tab a = start;
+                a.colrng(k, true);
+                Tab ref = start;
+                text_colrng(k, ref);
+                const size_t ntol = static_cast<size_t>(a.m + 1) * a.n;
+                ASSERT_TRUE(same_tab(a, ref)) << bits << " bits, " << sz[0] << "x" << sz[1];
+                ASSERT_TRUE(same_list(a.rscale, ref.rscale, 0, a.m, "RSCALE"));
+                ASSERT_TRUE(same_list(a.cscale, ref.cscale, 0, a.n, "CSCALE"));
+                ASSERT_TRUE(same_list(a.cnorm, ref.cnorm, 1, a.n, "CNORM"));
+                ASSERT_TRUE(same_list(a.rnorm, ref.rnorm, 1, a.m, "RNORM"));
+                for (size_t q = 0; q < ntol; ++q) {
+                    if (q % (a.m + 1) != static_cast<size_t>(a.m)) {
+                        ASSERT_TRUE(same_or_nan(a.tolel[q], ref.tolel[q])) << "TOLEL " << q;
+                    }
+                }
+                for (size_t s = 0; s < pivots.size(); ++s) {
+                    a.pivot(pivots[s].first, pivots[s].second);
+                    a.colrng(k, false);
+                    ASSERT_TRUE(same_tab(a, after[s])) << bits << " bits, step " << s;
+                    ASSERT_TRUE(same_list(a.cnorm, after[s].cnorm, 1, a.n, "CNORM"));
+                    ASSERT_TRUE(same_list(a.rnorm, after[s].rnorm, 1, a.m, "RNORM"));
+                }
+            }
+            limit_vector_width(0);
+        }
+    }
+}
+
+TEST(KernelText, FormsAgreeOnAwkwardFiniteValues) { check_forms_on_hostile_input(2024, false); }
+
+TEST(KernelText, FormsAgreeWithInfinitiesAndNaN) { check_forms_on_hostile_input(77, true); }
+
+#if defined(__x86_64__)
+// With subnormals flushed (as the programs run), vector and scalar code
+// still agree: both follow the same control register.
+TEST(KernelText, FormsAgreeWithSubnormalsFlushed) {
+    uint32_t csr = 0;
+    __asm__ __volatile__("stmxcsr %0" : "=m"(csr));
+    uint32_t flushed = csr | 0x8040u;
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(flushed));
+    check_forms_on_hostile_input(5, false);
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(csr));
+}
+#endif
+
+// The thresholds at scales just above SCLTHR and at arbitrary scales: an
+// entry equal to D*TOLZER/1000 (in that order of operations) is zeroed, the
+// next double up is kept, and TOLEL is TOLELM*D/1000.  Grouping the
+// constants differently (D*(TOLZER/1000)) misses some of these bits.
+TEST(KernelText, WidenedThresholdsUseTheirOwnOperationOrder) {
+    std::mt19937_64 g(31);
+    std::uniform_real_distribution<double> u(3.0, 12.0);
+    for (const Consts& k : ALL) {
+        for (int rep = 0; rep < 400; ++rep) {
+            double d = rep == 0 ? SCLTHR : rep == 1 ? std::nextafter(SCLTHR, 2e3) : std::pow(10.0, u(g));
+            const double z = d > SCLTHR ? d * k.tolzer / 1000.0 : k.tolzer;
+            const double tol = d > SCLTHR ? k.tolelm * d / 1000.0 : k.tolelm;
+            for (int bits : {128, 256, 0}) {
+                limit_vector_width(bits);
+                // Row 1 and column 1 have scale d; columns 2..9 only tiny
+                // entries (scale 0), so row 1's entries there take D = d.
+                Tab a(3, 9);
+                a.at(1, 1) = d;
+                for (int j = 2; j <= 9; ++j) {
+                    a.at(1, j) = j % 2 ? z : -std::nextafter(z, 1.0);
+                    a.at(2, j) = j % 2 ? k.tolzer : -std::nextafter(k.tolzer, 1.0);
+                }
+                a.colrng(k, true);
+                ASSERT_EQ(a.rscale[0], d);
+                for (int j = 2; j <= 9; ++j) {
+                    ASSERT_EQ(a.at(1, j) == 0.0, j % 2 == 1) << d << " col " << j << " " << bits;
+                    ASSERT_EQ(a.at(2, j) == 0.0, j % 2 == 1);
+                    ASSERT_EQ(a.tolel[static_cast<size_t>(j - 1) * 4], tol) << d;
+                    ASSERT_EQ(a.tolel[static_cast<size_t>(j - 1) * 4 + 1], k.tolelm);
+                }
+            }
+            limit_vector_width(0);
+        }
+    }
+}
+
+// BIG is the start of the searches and its own sentinel: magnitudes of BIG
+// or more alone leave the smallest at BIG, so the scale is 0.
+TEST(KernelText, ScalesAtAndAboveBig) {
+    for (const Consts& k : ALL) {
+        Tab a(4, 3);
+        a.at(1, 1) = -k.big;        // row 1: only BIG -> 0
+        a.at(2, 2) = INFINITY;      // row 2: only infinity -> 0
+        a.at(3, 1) = 4.0;           // row 3: 4 and infinity -> infinity
+        a.at(3, 3) = -INFINITY;
+        const double below = std::nextafter(k.big, 0.0);
+        a.at(4, 2) = below;  // row 4: just below BIG -> sqrt(below * below)
+        a.colrng(k);
+        EXPECT_EQ(a.rscale[0], 0.0);
+        EXPECT_EQ(a.rscale[1], 0.0);
+        EXPECT_EQ(a.rscale[2], INFINITY);
+        EXPECT_EQ(a.rscale[3], std::sqrt(below * below));  // infinite where the square overflows
+        EXPECT_EQ(a.cscale[0], std::sqrt(k.big * 4.0));
+        EXPECT_EQ(a.cscale[2], 0.0);
+    }
+}
+
+}  // namespace
