@@ -86,7 +86,7 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     if (mode == 1) {
         const int32_t cr = *w.cplrows;
         const int32_t cc = *w.cplcols;
-        if (cr < 0 || cr > w.ldc || cc < 0) return 10;
+        if (cr < 0 || cr > w.ldc || cc < 0 || cc > STORE_MAXCOL) return 10;
     }
 
     // 1. Side lists, extents and pivot count.
@@ -162,9 +162,11 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     const StoreCoupling& cq = st.cpl[k - 1];
     const int32_t cr = *w.cplrows;
     const int32_t cc = *w.cplcols;
-    if (cr < 0 || cr > w.ldc || cc < 0 ||
+    // The coupling work matrix holds at most STORE_MAXCOL columns of ldc rows.
+    const bool fits = cr >= 0 && cr <= w.ldc && cc >= 0 && cc <= STORE_MAXCOL;
+    if (!fits ||
         !unpack_from(w.cpl, w.ldc, cr, cc, cq.val, cq.nval, cq.nzero, cq.wrd, cq.nwrd, used, zeros)) {
-        if (cr < 0 || cr > w.ldc || cc < 0) used = zeros = 0;
+        if (!fits) used = zeros = 0;
         pnt.write(fmt::lines::status_line(),
                   {int32_t{k}, cq.nval, used, cq.nzero, zeros, used + zeros, cr, cc});
         pnt.write(fmt::lines::banner5(), {int32_t{2}});

@@ -81,7 +81,7 @@ struct StoreWork {
     double* cpl = nullptr;      // coupling work matrix
     int32_t ldc = COUPLING_LD;
     int16_t* cplrows = nullptr;  // its row count
-    int16_t* cplcols = nullptr;  // its column count, NCOL(K)
+    int16_t* cplcols = nullptr;  // its column count, NCOL(K), at most STORE_MAXCOL
 };
 
 // PACKTB: save the work tableau of problem k (1..60) into copy `mode`

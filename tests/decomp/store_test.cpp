@@ -244,6 +244,17 @@ TEST(Store, ValueCapacity) {
     EXPECT_EQ(cp.wrd[0], 4711);
     EXPECT_EQ(cp.val[STORE_TABVAL - 1], a.at(600, 1));  // row by row: 599 rows of 601, then one
     EXPECT_EQ(unpktb(*st, wb, 1, 60, pnt), 2);
+
+    // Exactly one value more than the capacity: a 601st row with a single
+    // nonzero entry.
+    a.n = 600;
+    a.m = 601;
+    for (int j = 1; j <= 600; ++j) a.at(601, j) = j == 17 ? 3.0 : 0.0;
+    w = a.view();
+    EXPECT_EQ(packtb(*st, w, 2, 59, pnt), 10);
+    EXPECT_EQ(st->tab[58][1].nval, STORE_TABVAL);
+    a.at(601, 17) = 0.0;
+    EXPECT_EQ(packtb(*st, w, 2, 59, pnt), 0);
 }
 
 TEST(Store, RunWordCapacity) {
@@ -328,6 +339,23 @@ TEST(Store, RefusesBadArguments) {
     a.nsv = 2401;
     w = a.view();
     EXPECT_EQ(packtb(*st, w, 1, 1, pnt), 10);
+
+    // A coupling column count beyond what the work matrix holds is refused
+    // on saving and on restoring, and the work matrix is not written.
+    Work c(8, STORE_MAXCOL + 1);
+    c.m = 3;
+    c.n = 3;
+    c.cplrows = 2;
+    c.cplcols = 3;
+    c.c(1, 2) = 4.0;
+    StoreWork wc = c.view();
+    ASSERT_EQ(packtb(*st, wc, 1, 1, pnt), 0);
+    c.cplcols = STORE_MAXCOL + 1;
+    EXPECT_EQ(packtb(*st, wc, 1, 1, pnt), 10);
+    EXPECT_EQ(st->cpl[0].nval, 1);
+    for (auto& x : c.cpl) x = 99.0;
+    EXPECT_EQ(unpktb(*st, wc, 1, 1, pnt), 2);
+    for (double x : c.cpl) ASSERT_EQ(x, 99.0);
 }
 
 TEST(Store, CountFailureOnRestorePrintsLines) {
