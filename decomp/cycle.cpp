@@ -63,11 +63,14 @@ double price_deduction(DecompState& ds, int k, int n) {
         tail = all01 && one;
     }
     if (tail) {
-        // The tail deducts PS(v) for every leg it followed; the legs are the
-        // 0-Z positions it left at 1.
+        // The tail deducts PS(v) for every leg it followed.  A leg keeps its
+        // value 1 in the proposal and is consumed (ZVAL 0); a chosen variable
+        // the tail did not follow either lost its 1 (after a chain) or is
+        // still unconsumed (a single closing leg leaves the others as they
+        // were), and carries no deduction.
         double q = 0.0;
         for (int32_t v = 1; v <= nz && v <= MAXNZ; ++v)
-            if (px[v] == 1.0) q = q + sv.PS[v];
+            if (px[v] == 1.0 && sv.ZVAL[v] == 0.0) q = q + sv.PS[v];
         if (sv.PRSW == 1 && nck >= 3) {
             float tt = static_cast<float>(px[nck - 2]);
             if (tt > 0.01f) q = q / tt;

@@ -117,6 +117,7 @@ bool close_first_phase(DecompState& ds, int16_t& mmode) {
         int32_t k = -5000 - lab;
         if (!(k > sv.NSUB || (k >= 1 && sv.KFLAG[k] != 0))) continue;
         if (std::fabs(dv.tm(i, 1)) > tol) {
+            dv.MBADROW = static_cast<int16_t>(i);  // CYCLE names its label
             ds.pnt.write(fmt::lines::banner5(), {int16_t{2}});
             sv.IERR = 4;
             return false;

@@ -122,6 +122,60 @@ TEST(Master, BasicLabelOfNoSubproblemGivesCode4) {
     EXPECT_EQ(st->dv.MBADROW, 2);
 }
 
+TEST(Master, ConvexitySlackLeftAfterFirstPhaseNamesItsRow) {
+    TempDataDir dir;
+    FreshState st;
+    build(*st, 5.0, {{3.0, 2.0}}, 1);
+    auto& dv = st->dv;
+    // A convexity row of a subproblem beyond NSUB, its slack basic at 0.5:
+    // the first phase cannot close it.
+    dv.NROWM = 4;
+    dv.IROWM[4] = -5002;
+    dv.tm(4, 1) = 0.5;
+    dv.tm(4, 2) = 0.0;
+    dv.MBADROW = 0;
+    int16_t mode = 1;
+    decomp::master(*st, mode);
+    EXPECT_EQ(st->sv.IERR, 4);
+    EXPECT_EQ(dv.MBADROW, 4);  // CYCLE prints the label of this row
+}
+
+TEST(Master, CyclingMasterStopsAtThePivotCap) {
+    // Beale's cycling example in the common-resource rows (the second row
+    // scaled by 1/4 so that the tie rule of the leaving row cycles).
+    TempDataDir dir;
+    FreshState st;
+    auto& sv = st->sv;
+    auto& dv = st->dv;
+    ASSERT_EQ(st->pnt.open(dir.file("CAP.PNT")), 0);
+    sv.TOLELM = 5e-8;
+    sv.TOLPIV = 5e-6;
+    sv.OBJSCL = 30000.0;
+    sv.LEVEL = 1;
+    sv.NSUB = 1;
+    sv.NCROW = 5;
+    sv.NPROP[1] = 4;
+    dv.NROWM = 5;
+    dv.NCOLM = 5;
+    const int16_t rowlab[] = {0, -5001, -2, -3, -4};
+    const double t[5][5] = {{0.0, -0.75, 20.0, -0.5, 6.0},
+                            {1.0, 0.0, 0.0, 0.0, 0.0},
+                            {0.0, 0.25, -8.0, -1.0, 9.0},
+                            {0.0, 0.125, -3.0, -0.125, 0.75},
+                            {1.0, 0.0, 0.0, 1.0, 0.0}};
+    for (int i = 1; i <= 5; ++i) {
+        dv.IROWM[i] = rowlab[i - 1];
+        dv.ICOLM[i] = static_cast<int16_t>(i == 1 ? 0 : 1000 + i - 1);
+        for (int j = 1; j <= 5; ++j) dv.tm(i, j) = t[i - 1][j - 1];
+    }
+    int16_t mode = 2;
+    decomp::master(*st, mode);
+    st->pnt.close();
+    EXPECT_EQ(sv.IERR, 5);
+    EXPECT_EQ(dv.NITMC, decomp::MASTER_PIVOT_CAP);
+    EXPECT_NE(read_file(dir.file("CAP.PNT")).find("BESM ELLAH EL RAHMAN EL RAHIM   37"), std::string::npos);
+}
+
 TEST(Master, PivotmIsTheKernelExchange) {
     TempDataDir dir;
     FreshState st;
