@@ -191,5 +191,52 @@ TEST(BranchAndBound, RejectedChainLeavesNoSolution) {
     EXPECT_EQ(r.pnt.find("OPTIMAL SOLUTION COMPLETE"), std::string::npos);
 }
 
+
+// The 740th branch point stops the whole solve.  One subproblem of the
+// second kind (KCODE 501: branch points leave the master as it is) with
+// 745 0-Z variables: maximise 2 v1 + 1.5 v2 + v3 + ... under
+// v1 + ... + v745 <= 1.5.  The continuous solution v1 = 1, v2 = 0.5 never
+// changes (the restricted subproblems offer nothing better), so every
+// point keeps its flipped side and SELECT goes on with v1, v3, v4, ... in
+// the second sweep.  Point 739 (printed 738) is the last one evaluated;
+// then the BANNER line with 37 ends the solve before level 2 is reached.
+TEST(BranchAndBound, TheSevenHundredFortiethPointStopsTheSolve) {
+    const int nz = 745;
+    const int16_t ncol = static_cast<int16_t>(nz + 2);
+    Problem p;
+    p.nsub = 1;
+    p.ncres = 0;
+    p.nlevel = 1;
+    Sub s = Sub::sized(3, ncol, static_cast<int16_t>(nz), 3, 0);
+    s.kcode = 501;
+    s.type = {0, 1, 0};
+    for (int v = 1; v <= nz; ++v) {
+        const double c = v == 1 ? 2.0 : (v == 2 ? 1.5 : 1.0);
+        s.A(1, v + 1) = c;
+        s.C(1, v + 1) = c;
+        s.A(2, v + 1) = 1.0;
+    }
+    s.A(2, 1) = 1.5;
+    s.A(3, 1) = 1.0;
+    s.A(3, ncol) = 1.0;
+    p.subs.push_back(s);
+    p.itypcr = {0, 1, 0};
+    p.crval = {0, 100.0, 0};
+    p.fill_passthrough(2);
+    Solved r(p);
+    EXPECT_EQ(r.st->sv.NBRPT, 740);
+    EXPECT_EQ(count_of(r.pnt, "BESM ELLAH EL RAHMAN EL RAHIM   37"), 1u);
+    EXPECT_EQ(count_of(r.pnt, "BRANCH POINT INCREASED TO"), 738u);
+    EXPECT_NE(r.pnt.find("BRANCH POINT INCREASED TO   738 PROBLEM  1 VARIABLE  5738 IBOTH  0"), std::string::npos);
+    EXPECT_NE(r.pnt.find("BRANCH POINT INCREASED TO     2 PROBLEM  1 VARIABLE  5001 IBOTH  0"), std::string::npos);
+    EXPECT_EQ(r.pnt.find("BRANCH POINT DECREASED"), std::string::npos);
+    EXPECT_EQ(r.pnt.find("SENSITIVITY LEVEL     1"), std::string::npos);
+    EXPECT_EQ(r.pnt.find("NO MIXED"), std::string::npos);
+    // The stop comes before the final output.
+    EXPECT_LT(r.pnt.find("RAHIM   37"), r.pnt.find("TOTAL NUMBER OF ITERATIONS OF PROBLEM"));
+    EXPECT_EQ(r.h.RESV[0], 37.0);
+    EXPECT_EQ(r.h.RESV[1], 37.0);
+}
+
 }  // namespace
 }  // namespace kav::test
