@@ -151,7 +151,11 @@ bool close_first_phase(DecompState& ds, int16_t& mmode) {
         }
     }
     // Objective row from the saved costs, re-expressed in the current basis.
+    // The saved row may already be in a later basis (a master that was not
+    // reset since its last solve): its value TM(1,1) is then the objective
+    // of that basis and the start of the rebuilt value, not 0.
     for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(1, j) = 0.0;
+    dv.tm(1, 1) = dv.SVCOST[1];
     for (int32_t s = 2; s <= dv.NCOLM; ++s) {
         for (int32_t j = 2; j <= dv.NCOLM; ++j) {
             if (dv.ICOLM[j] == dv.SVLAB[s]) {

@@ -100,6 +100,25 @@ TEST(Master, FirstPhaseHoldsFlaggedConvexityRow) {
     EXPECT_EQ(fl->sv.LAMBDA[1][1], 1.0);
 }
 
+TEST(Master, FirstPhaseOnASolvedMasterKeepsItsObjective) {
+    TempDataDir dir;
+    // A master solved once and not reset (the node's subproblem needs no
+    // reset) is solved again with a first phase: the objective stays.
+    FreshState st;
+    build(*st, 1.5, {{3.0, 2.0}, {1.0, 0.5}}, 1);
+    int16_t mode = 2;
+    decomp::master(*st, mode);
+    ASSERT_EQ(st->sv.IERR, 0);
+    ASSERT_NEAR(st->dv.OBJL[1], 7.0 / 3.0, 1e-12);
+    mode = 1;
+    decomp::master(*st, mode);
+    ASSERT_EQ(st->sv.IERR, 0);
+    EXPECT_EQ(mode, 2);
+    EXPECT_NEAR(st->dv.OBJL[1], 7.0 / 3.0, 1e-12);
+    EXPECT_NEAR(st->sv.LAMBDA[1][1], 2.0 / 3.0, 1e-12);
+    EXPECT_NEAR(st->sv.PIM[2] * 30000.0, 4.0 / 3.0, 1e-9);
+}
+
 TEST(Master, InfeasibleFlaggedRowGivesCode5) {
     TempDataDir dir;
     // The only proposal needs 2 units of a resource of 1: the flagged
