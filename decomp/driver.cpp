@@ -91,7 +91,7 @@ Flow read_par1_header(DecompState& ds) {
     sv.NZOTOT = r.get<int16_t>();
     sv.PRSW = r.get<int16_t>();
     bool fits = sv.NSUB >= 1 && sv.NSUB <= NPROB && sv.NCRES >= 0 && sv.NCRES <= MAXCRES && sv.NLEVEL >= 0 &&
-                sv.NLEVEL + 1 <= NLEV && sv.NCROW >= 3 && sv.NCROW <= LDC && sv.NZOTOT >= 0 &&
+                sv.NLEVEL + 1 <= NLEV && sv.NCROW >= 2 && sv.NCROW <= LDC && sv.NZOTOT >= 0 &&
                 sv.NZOTOT + 1 <= MAXZENT && sv.NSUB + sv.NCROW - 1 <= TMLD;
     if (r.bad || !fits) {
         if (!fits) {  // keep the final output inside the tables

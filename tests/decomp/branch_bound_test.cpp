@@ -238,5 +238,48 @@ TEST(BranchAndBound, TheSevenHundredFortiethPointStopsTheSolve) {
     EXPECT_EQ(r.h.RESV[1], 37.0);
 }
 
+
+// A coupling matrix of two rows (objective and last row) has no common
+// resource: the master holds the convexity rows alone and each subproblem
+// is solved on its own.  Two subproblems with one 0-Z variable each:
+// maximise 3 x1 + 2 x2 (x1 + x2 <= 1.5) and 4 y1 (y1 <= 0.5, y1 0-Z).
+TEST(BranchAndBound, NoCommonResourceRows) {
+    Problem p;
+    p.nsub = 2;
+    p.ncres = 0;
+    p.nlevel = 0;
+    {
+        Sub s = Sub::sized(3, 4, 1, 2, 0);
+        s.kcode = 501;
+        s.type = {0, 1, 0};
+        s.A(1, 2) = s.C(1, 2) = 3.0;
+        s.A(1, 3) = s.C(1, 3) = 2.0;
+        s.A(2, 1) = 1.5;
+        s.A(2, 2) = 1.0;
+        s.A(2, 3) = 1.0;
+        s.A(3, 1) = 1.0;
+        s.A(3, 4) = 1.0;
+        p.subs.push_back(s);
+    }
+    {
+        Sub s = Sub::sized(3, 3, 1, 2, 0);
+        s.kcode = 501;
+        s.type = {0, 1, 0};
+        s.A(1, 2) = s.C(1, 2) = 4.0;
+        s.A(2, 1) = 0.5;
+        s.A(2, 2) = 1.0;
+        s.A(3, 1) = 1.0;
+        s.A(3, 3) = 1.0;
+        p.subs.push_back(s);
+    }
+    p.itypcr = {0, 0};
+    p.crval = {0, 0};
+    p.fill_passthrough(3);
+    Solved r(p);
+    EXPECT_EQ(r.pnt.find("ERROR CODE"), std::string::npos) << r.pnt.substr(0, 2000);
+    // Continuous: x1 = 1, x2 = 0.5, y1 = 0.5: 3 + 1 + 2.
+    EXPECT_NEAR(continuous(r.pnt), 6.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace kav::test
