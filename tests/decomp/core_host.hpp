@@ -57,153 +57,36 @@ private:
     SleepFn old_;
 };
 
-// The argument arrays of the entry, filled from Problem/Sub like Host does,
-// calling the core's entry directly.
-class CoreHost {
+// The state a CoreHost's calls run on (the entry function is a plain
+// function pointer, so it finds its state here).
+inline decomp::DecompState*& core_state() {
+    static decomp::DecompState* s = nullptr;
+    return s;
+}
+
+// The exported entry's 59 arguments gathered into Args in their order and
+// passed to the core's entry, like the library's exported symbol does.
+template <typename... P>
+void core_entry(P*... args) {
+    decomp::tarvexo(*core_state(), decomp::Args{args...});
+}
+
+// A Host whose calls go to the statically linked core on the given state
+// (no library load), so tests can reach the core's platform hooks.
+class CoreHost : public Host {
 public:
-    explicit CoreHost(decomp::DecompState& s) : s_(s) {
-        ITYPCR.assign(N_CROWS, 0);
-        CRVAL.assign(N_CROWS, 0.0);
-        RESV.assign(LD_LEV, 0.0);
-        XRES.assign(static_cast<size_t>(LD_LEV) * XRES_COLS, 0.0);
-        for (auto* v : {&KR16, &KR01, &KR02, &KR03, &KR07, &KR08, &KR09}) v->assign(N_PROB, 0);
-        for (auto* v : {&KR17, &KR18, &KR19, &KR21, &KR20, &KR05}) v->assign(N_PROB, 0);
-        KR06.assign(N_PROB, 0.0f);
-        for (auto* v : {&IRL1, &IRL2, &IRL3}) v->assign(static_cast<size_t>(LD_60) * LD_LEV, 0);
-        IKR.assign(static_cast<size_t>(LD_60) * LD_60, 0);
-        IKA.assign(static_cast<size_t>(LD_60) * 6, 0);
-        IKB.assign(static_cast<size_t>(LD_60) * 6, 0);
-    }
+    explicit CoreHost(decomp::DecompState& s) : Host(static_cast<TarvexoFn>(&core_entry)), s_(s) {}
 
-    int16_t NSUB = 0, NCROW = 0, KPROB = 0, NROW = 0, NCOL = 0, NZO = 0, NLEVEL = 0;
-    int16_t IFLAG = 0, KCODE = 0, NCRES = 0;
-    std::vector<int16_t> ITYPCR, ITYPE, NINC, INCCOL, INCROW, IZA1, IZA2, IZA3, IZA4;
-    std::vector<double> CRVAL, AMAT, ACPL, DINC, RESV, XRES, ZOVD;
-    std::vector<int32_t> KR16, IRL1, IRL2, IRL3, KR01, KR02, KR03, KR07, KR08, KR09;
-    std::vector<float> RRL1, RRL2, RRK1, RRK2, RRK3, RRK4, ZOVR, KR06;
-    std::vector<int16_t> KR17, KR18, KR19, KR21, IRK1, IRK2, IRK3, IRK4, IRK5, IRK6, KR20, IKR, KR05, IKA, IKB;
-
-    void call() {
-        const decomp::Args a{&NSUB, &NCROW, ITYPCR.data(), CRVAL.data(), &KPROB, &NROW, &NCOL, &NZO,
-                             ITYPE.data(), AMAT.data(), ACPL.data(), NINC.data(), &NLEVEL, INCCOL.data(),
-                             INCROW.data(), DINC.data(), RESV.data(), XRES.data(), ZOVD.data(), IZA1.data(),
-                             IZA2.data(), IZA3.data(), IZA4.data(), KR16.data(), &IFLAG, &KCODE, &NCRES,
-                             IRL1.data(), IRL2.data(), IRL3.data(), RRL1.data(), RRL2.data(), KR17.data(),
-                             KR18.data(), KR19.data(), KR21.data(), RRK1.data(), RRK2.data(), RRK3.data(),
-                             RRK4.data(), IRK1.data(), IRK2.data(), IRK3.data(), IRK4.data(), IRK5.data(),
-                             IRK6.data(), KR20.data(), IKR.data(), ZOVR.data(), KR01.data(), KR02.data(),
-                             KR03.data(), KR05.data(), KR06.data(), KR07.data(), KR08.data(), KR09.data(),
-                             IKA.data(), IKB.data()};
-        decomp::tarvexo(s_, a);
-    }
-
-    void set_common(const Problem& p) {
-        NSUB = p.nsub;
-        NCRES = p.ncres;
-        NLEVEL = p.nlevel;
-        auto put = [](auto& dst, const auto& src) {
-            for (size_t k = 0; k < src.size() && k < dst.size(); ++k) dst[k] = src[k];
-        };
-        put(KR01, p.kr01); put(KR02, p.kr02); put(KR03, p.kr03); put(KR05, p.kr05);
-        put(KR06, p.kr06); put(KR07, p.kr07); put(KR08, p.kr08); put(KR09, p.kr09);
-        put(KR16, p.kr16); put(KR17, p.kr17); put(KR18, p.kr18); put(KR19, p.kr19);
-        put(KR20, p.kr20); put(KR21, p.kr21);
-        for (size_t k = 0; k < p.ikr.size() && k < static_cast<size_t>(LD_60); ++k)
-            for (size_t j = 0; j < 60; ++j) IKR[j * LD_60 + k] = p.ikr[k][j];
-        for (size_t k = 0; k < p.ika.size() && k < static_cast<size_t>(LD_60); ++k)
-            for (size_t i = 0; i < 6; ++i) IKA[i * LD_60 + k] = p.ika[k][i];
-        for (size_t k = 0; k < p.ikb.size() && k < static_cast<size_t>(LD_60); ++k)
-            for (size_t i = 0; i < 6; ++i) IKB[i * LD_60 + k] = p.ikb[k][i];
-        for (size_t j = 0; j < p.irl1.size() && j < static_cast<size_t>(LD_60); ++j)
-            for (size_t l = 0; l < 6; ++l) {
-                IRL1[l * LD_60 + j] = p.irl1[j][l];
-                if (j < p.irl2.size()) IRL2[l * LD_60 + j] = p.irl2[j][l];
-                if (j < p.irl3.size()) IRL3[l * LD_60 + j] = p.irl3[j][l];
-            }
-        ITYPCR.assign(N_CROWS, 0);
-        CRVAL.assign(N_CROWS, 0.0);
-        for (size_t i = 0; i < p.itypcr.size() && i < ITYPCR.size(); ++i) ITYPCR[i] = p.itypcr[i];
-        for (size_t i = 0; i < p.crval.size() && i < CRVAL.size(); ++i) CRVAL[i] = p.crval[i];
-    }
-
-    void set_sub(const Sub& s) {
-        NROW = s.nrow;
-        NCOL = s.ncol;
-        NZO = s.nzo;
-        NCROW = s.ncrow;
-        KCODE = s.kcode;
-        const size_t nr = static_cast<size_t>(s.nrow > 1 ? s.nrow : 1);
-        const size_t nc = static_cast<size_t>(s.ncol > 1 ? s.ncol : 1);
-        ITYPE.assign(nr, 0);
-        for (size_t i = 0; i < s.type.size() && i < nr; ++i) ITYPE[i] = s.type[i];
-        AMAT.assign(LD_AMAT * nc, 0.0);
-        for (int i = 1; i <= s.nrow; ++i)
-            for (int k = 1; k <= s.ncol; ++k)
-                AMAT[(k - 1) * static_cast<size_t>(LD_AMAT) + (i - 1)] = s.a[(i - 1) * s.ncol + (k - 1)];
-        ACPL.assign(LD_ACPL * nc, 0.0);
-        for (int i = 1; i <= s.ncrow; ++i)
-            for (int k = 1; k <= s.ncol; ++k)
-                ACPL[(k - 1) * static_cast<size_t>(LD_ACPL) + (i - 1)] = s.cpl[(i - 1) * s.ncol + (k - 1)];
-        for (auto* v : {&IZA1, &IZA2, &IZA3, &IZA4}) v->assign(nc, 0);
-        ZOVD.assign(static_cast<size_t>(LD_ZO) * LD_LEV, 0.0);
-        ZOVR.assign(static_cast<size_t>(LD_ZO) * LD_LEV, 0.0f);
-        for (size_t k = 0; k < s.iza.size() && k < nc; ++k) {
-            IZA1[k] = s.iza[k][0];
-            IZA2[k] = s.iza[k][1];
-            IZA3[k] = s.iza[k][2];
-            IZA4[k] = s.iza[k][3];
-        }
-        for (size_t k = 0; k < s.zovd.size() && k < static_cast<size_t>(LD_ZO); ++k)
-            for (size_t l = 0; l < 6; ++l) {
-                ZOVD[l * LD_ZO + k] = s.zovd[k][l];
-                if (k < s.zovr.size()) ZOVR[l * LD_ZO + k] = s.zovr[k][l];
-            }
-        size_t ninc_max = 1;
-        for (const auto& v : s.inc) ninc_max = std::max(ninc_max, v.size());
-        NINC.assign(LD_LEV, 0);
-        INCCOL.assign(LD_LEV * ninc_max, 0);
-        INCROW.assign(LD_LEV * ninc_max, 0);
-        DINC.assign(LD_LEV * ninc_max, 0.0);
-        for (size_t l = 0; l < 6; ++l) {
-            NINC[l] = static_cast<int16_t>(s.inc[l].size());
-            for (size_t i = 0; i < s.inc[l].size(); ++i) {
-                INCCOL[i * LD_LEV + l] = s.inc[l][i].col;
-                INCROW[i * LD_LEV + l] = s.inc[l][i].row;
-                DINC[i * LD_LEV + l] = s.inc[l][i].d;
-            }
-        }
-        std::vector<float>* rrk[4] = {&RRK1, &RRK2, &RRK3, &RRK4};
-        std::vector<int16_t>* irk[6] = {&IRK1, &IRK2, &IRK3, &IRK4, &IRK5, &IRK6};
-        for (int q = 0; q < 4; ++q) {
-            rrk[q]->assign(N_RES, 0.0f);
-            for (size_t j = 0; j < s.rrk[q].size() && j < static_cast<size_t>(N_RES); ++j) (*rrk[q])[j] = s.rrk[q][j];
-        }
-        for (int q = 0; q < 6; ++q) {
-            irk[q]->assign(N_RES, 0);
-            for (size_t j = 0; j < s.irk[q].size() && j < static_cast<size_t>(N_RES); ++j) (*irk[q])[j] = s.irk[q][j];
-        }
-        RRL1.assign(static_cast<size_t>(LD_60) * LD_LEV, 0.0f);
-        RRL2.assign(static_cast<size_t>(LD_60) * LD_LEV, 0.0f);
-        for (size_t j = 0; j < s.rrl1.size() && j < static_cast<size_t>(LD_60); ++j)
-            for (size_t l = 0; l < 6; ++l) {
-                RRL1[l * LD_60 + j] = s.rrl1[j][l];
-                if (j < s.rrl2.size()) RRL2[l * LD_60 + j] = s.rrl2[j][l];
-            }
+    void call() override {
+        core_state() = &s_;
+        Host::call();
     }
 
     // IFLAG 0 (or 1 for a rerun), KPROB 1..NSUB; the last call completes.
     void run(const Problem& p, int16_t iflag = 0) {
-        set_common(p);
-        for (int k = 1; k <= p.nsub; ++k) {
-            set_sub(p.subs[k - 1]);
-            NLEVEL = p.nlevel;
-            IFLAG = iflag;
-            KPROB = static_cast<int16_t>(k);
-            call();
-        }
+        if (iflag == 0) Host::run(p);
+        else Host::rerun(p);
     }
-
-    double xres(int l, int j) const { return XRES[static_cast<size_t>(j - 1) * LD_LEV + (l - 1)]; }
 
 private:
     decomp::DecompState& s_;

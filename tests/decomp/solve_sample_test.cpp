@@ -39,17 +39,15 @@ Problem sample(double rhs) {
     return p;
 }
 
-double xres(const Host& h, int l, int j) { return h.XRES[static_cast<size_t>(j - 1) * LD_LEV + (l - 1)]; }
-
 TEST(SolveSample, ExportedEntrySolvesTheSample) {
     TempDataDir dir;
     Host h;
     h.run(sample(2.25));
     EXPECT_DOUBLE_EQ(h.RESV[0], 5.5);
-    EXPECT_EQ(xres(h, 1, 1), 0.0);
-    EXPECT_DOUBLE_EQ(xres(h, 1, 2), 1.0);
-    EXPECT_EQ(xres(h, 1, 3), 0.0);
-    EXPECT_DOUBLE_EQ(xres(h, 1, 4), 0.875);
+    EXPECT_EQ(h.xres(1, 1), 0.0);
+    EXPECT_DOUBLE_EQ(h.xres(1, 2), 1.0);
+    EXPECT_EQ(h.xres(1, 3), 0.0);
+    EXPECT_DOUBLE_EQ(h.xres(1, 4), 0.875);
     // Unused levels report no solution.
     for (int l = 2; l <= 6; ++l) EXPECT_EQ(h.RESV[l - 1], 37.0);
 
@@ -76,8 +74,8 @@ TEST(SolveSample, SmallerResourceGivesFour) {
     Host h;
     h.run(sample(1.5));
     EXPECT_DOUBLE_EQ(h.RESV[0], 4.0);
-    EXPECT_DOUBLE_EQ(xres(h, 1, 2), 1.0);
-    EXPECT_DOUBLE_EQ(xres(h, 1, 4), 0.5);
+    EXPECT_DOUBLE_EQ(h.xres(1, 2), 1.0);
+    EXPECT_DOUBLE_EQ(h.xres(1, 4), 0.5);
 }
 
 }  // namespace

@@ -148,8 +148,8 @@ void Host::set_common(const Problem& p) {
     for (size_t j = 0; j < p.irl1.size() && j < static_cast<size_t>(LD_60); ++j)
         for (size_t l = 0; l < 6; ++l) {
             IRL1[l * LD_60 + j] = p.irl1[j][l];
-            IRL2[l * LD_60 + j] = p.irl2[j][l];
-            IRL3[l * LD_60 + j] = p.irl3[j][l];
+            if (j < p.irl2.size()) IRL2[l * LD_60 + j] = p.irl2[j][l];
+            if (j < p.irl3.size()) IRL3[l * LD_60 + j] = p.irl3[j][l];
         }
     set_crows(p);
 }
@@ -248,28 +248,17 @@ void Host::record(int16_t kprob_in) {
     calls.push_back(std::move(r));
 }
 
-int Host::run(const Problem& p) {
-    set_common(p);
-    int n = 0;
-    for (int k = 1; k <= p.nsub && k <= static_cast<int>(p.subs.size()); ++k) {
-        set_sub(p.subs[k - 1]);
-        NLEVEL = p.nlevel;
-        IFLAG = 0;
-        KPROB = static_cast<int16_t>(k);
-        call();
-        record(static_cast<int16_t>(k));
-        ++n;
-    }
-    return n;
-}
+int Host::run(const Problem& p) { return run_calls(p, 0); }
 
-int Host::rerun(const Problem& p) {
+int Host::rerun(const Problem& p) { return run_calls(p, 1); }
+
+int Host::run_calls(const Problem& p, int16_t iflag) {
     set_common(p);
     int n = 0;
     for (int k = 1; k <= p.nsub && k <= static_cast<int>(p.subs.size()); ++k) {
         set_sub(p.subs[k - 1]);
         NLEVEL = p.nlevel;
-        IFLAG = 1;
+        IFLAG = iflag;
         KPROB = static_cast<int16_t>(k);
         call();
         record(static_cast<int16_t>(k));

@@ -108,7 +108,7 @@ public:
     // Calls `fn` in place of a loaded library (no dlopen); the caller
     // provides the fresh state behind it.
     explicit Host(TarvexoFn fn);
-    ~Host();
+    virtual ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
@@ -124,7 +124,7 @@ public:
     int inc_cols = 1;  // second extent of INCCOL/INCROW/DINC
 
     // One call with the arguments as they stand.
-    void call();
+    virtual void call();
 
     // Common arrays of a problem (everything not tied to one subproblem).
     void set_common(const Problem& p);
@@ -141,12 +141,16 @@ public:
     // (changed) level data.
     int rerun(const Problem& p);
 
+    // XRES(l, j), 1-based.
+    double xres(int l, int j) const { return XRES[static_cast<size_t>(j - 1) * LD_LEV + (l - 1)]; }
+
     std::vector<CallRecord> calls;
 
 private:
     void* handle_ = nullptr;
     TarvexoFn fn_ = nullptr;
     void record(int16_t kprob_in);
+    int run_calls(const Problem& p, int16_t iflag);
     void init_arrays();
 };
 
