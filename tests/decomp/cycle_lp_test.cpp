@@ -8,6 +8,7 @@
 
 #include "core_host.hpp"
 #include "cycle.hpp"
+#include "fixtures.hpp"
 #include "simplx.hpp"
 
 namespace kav::test {
@@ -18,78 +19,28 @@ using decomp::SolverState;
 
 // ---- the cost of a proposal taken over from the 0-Z tail ------------------
 
-constexpr int K = 2;
-// Columns 2..5: 0-Z variables v = 1..4; 6: waiting sum; 7: time; 8: weight.
-constexpr int NCK = 8;
+using tail::K;
+using tail::NCK;
 
-// An optimal tableau with the 0-Z variables basic at the given values, the
-// weight basic at 1, a priced common resource (so every 0-Z variable has a
-// price PS) and a chain layout: v1 starts, v2 and v3 are members, v4 closes.
+// The chain-layout optimum with objective 3, unit objective row scale, one
+// proposal in the master and a priced common resource (so every 0-Z
+// variable has a price PS); entry values ZOVD 5, 9, 13, 17 and ZOVR v.
 void optimum(DecompState& ds, const std::vector<double>& zo) {
     SolverState& s = ds.sv;
-    s.TOLPIV = 5e-6;
-    s.OBJSCL = 30000.0;
-    s.PRTSW = 0;
-    s.PRSW = 0;
-    s.LEVEL = 1;
-    s.KCUR = K;
-    s.NCK[K] = NCK;
-    s.NZK[K] = 4;
-    s.KCODE[K] = 100;
+    tail::optimum(s, zo, 3.0);
     s.NPROP[K] = 1;
     s.NCROW = 3;
-    s.NBRPT = 1;
-    s.NCRES = 4;
-    for (int j = 1; j <= NCK; ++j) s.CSCL[K][j] = 1.0;
     s.RSCL[K][1] = 1.0;
-    s.M = static_cast<int16_t>(2 + zo.size());
-    s.N = 1;
-    s.ICOL[1] = 0;
-    s.IROW[1] = 0;
-    s.t(1, 1) = 3.0;
-    for (size_t v = 0; v < zo.size(); ++v) {
-        s.IROW[2 + v] = static_cast<int16_t>(5001 + v);
-        s.t(static_cast<int>(2 + v), 1) = zo[v];
-    }
-    s.IROW[s.M] = NCK - 1;
-    s.t(s.M, 1) = 1.0;
-    for (int j = 1; j <= NCK; ++j) s.acpl(1, j) = s.acpl(2, j) = s.acpl(3, j) = 0.0;
+    for (int j = 1; j <= NCK; ++j) s.acpl(3, j) = 0.0;
     s.acpl(1, NCK) = 0.5;       // profit of the weight
     s.acpl(1, NCK - 1) = 0.25;  // profit per unit of time
     s.acpl(3, NCK) = 1.0;       // time offset
     for (int v = 1; v <= 4; ++v) s.acpl(2, v + 1) = 1.0 + v;  // resource use 2, 3, 4, 5
     s.PIM[2] = 1e-4;  // PS(v) = 3 (1 + v)
-    s.NZOTOT = 4;
     for (int v = 1; v <= 4; ++v) {
-        s.ZPRB[v + 1] = K;
-        s.ZLAB[v + 1] = static_cast<int16_t>(5000 + v);
-        s.IZA1[v + 1] = s.IZA2[v + 1] = s.IZA3[v + 1] = s.IZA4[v + 1] = 0;
         s.ZOVD[v + 1][1] = 4.0 * v + 1.0;  // 5, 9, 13, 17
         s.ZOVR[v + 1][1] = static_cast<float>(v);
     }
-    s.KR17[K] = 1;
-    s.KR18[K] = 2;
-    s.KR19[K] = 1;
-    s.KR20[K] = s.KR21[K] = 0;
-    s.KR06[K] = 1000.0f;
-    s.KR01[K] = s.KR02[K] = 1000;
-    s.KR07[K] = s.KR08[K] = 0;
-    for (int j = 1; j <= 4; ++j) {
-        s.IKR[K][j] = 0;
-        s.RRK1[K][j] = s.RRK4[K][j] = 1000.0f;
-        s.RRK2[K][j] = s.RRK3[K][j] = 0.0f;
-        s.IRK1[K][j] = s.IRK2[K][j] = s.IRK3[K][j] = s.IRK4[K][j] = 0;
-        s.IRK5[K][j] = s.IRK6[K][j] = 0;
-        s.IRL1[j][1] = s.IRL2[j][1] = 0;
-    }
-}
-
-void attrs(DecompState& ds, int v, int a1, int a2, int a3, int a4) {
-    SolverState& s = ds.sv;
-    s.IZA1[v + 1] = static_cast<int16_t>(a1);
-    s.IZA2[v + 1] = static_cast<int16_t>(a2);
-    s.IZA3[v + 1] = static_cast<int16_t>(a3);
-    s.IZA4[v + 1] = static_cast<int16_t>(a4);
 }
 
 // PROPZ plus the deduction must give the proposal's own objective: the
@@ -103,9 +54,9 @@ TEST(CycleColumnCost, TailDeductsOnlyTheLegsItFollowed) {
 
     // A chain v1 -> v2 -> v4: all three legs priced.  T' = 1 + 2 + 4 + 1.
     optimum(ds, {1.0, 1.0, 0.0, 1.0});
-    attrs(ds, 1, 1, 2, 1, 2);
-    attrs(ds, 2, 2, 3, 2, 3);
-    attrs(ds, 4, 3, 0, 3, 0);
+    tail::words(s, 1, 1, 2, 1, 2);
+    tail::words(s, 2, 2, 3, 2, 3);
+    tail::words(s, 4, 3, 0, 3, 0);
     decomp::proposal(ds);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
@@ -115,7 +66,7 @@ TEST(CycleColumnCost, TailDeductsOnlyTheLegsItFollowed) {
     // A start without a continuation next to a chosen member that no chain
     // reaches: the member stays 1 in the proposal but carries no price.
     optimum(ds, {1.0, 1.0, 0.0, 0.0});
-    attrs(ds, 1, 1, 2, 1, 0);
+    tail::words(s, 1, 1, 2, 1, 0);
     decomp::proposal(ds);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
@@ -124,7 +75,7 @@ TEST(CycleColumnCost, TailDeductsOnlyTheLegsItFollowed) {
 
     // The single closing leg v4 with a chosen member left as it was.
     optimum(ds, {0.0, 1.0, 0.0, 1.0});
-    attrs(ds, 4, 0, 0, 1, 4);
+    tail::words(s, 4, 0, 0, 1, 4);
     decomp::proposal(ds);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);

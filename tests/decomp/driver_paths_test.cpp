@@ -9,40 +9,11 @@
 
 #include "core_host.hpp"
 #include "driver.hpp"
+#include "fixtures.hpp"
 #include "handover.hpp"
 
 namespace kav::test {
 namespace {
-
-// The sample: maximise 3x1 + 2x2 + y1 + 4y2 (profits scaled by `f`),
-// x1 + x2 <= 1, y1 + y2 <= 1, 2x1 + 0.5x2 + y1 + 2y2 <= rhs.
-Problem sample(double rhs, double f = 1.0) {
-    Problem p;
-    p.nsub = 2;
-    p.ncres = 0;
-    p.nlevel = 0;
-    const double prof[2][2] = {{3, 2}, {1, 4}};
-    const double use[2][2] = {{2, 0.5}, {1, 2}};
-    for (int k = 0; k < 2; ++k) {
-        Sub s = Sub::sized(3, 4, 0, 3, 0);
-        s.kcode = 501;
-        s.type = {0, 1, 0};
-        for (int v = 0; v < 2; ++v) {
-            s.A(1, v + 2) = f * prof[k][v];
-            s.C(1, v + 2) = f * prof[k][v];
-            s.A(2, v + 2) = 1.0;
-            s.C(2, v + 2) = use[k][v];
-        }
-        s.A(2, 1) = 1.0;
-        s.A(3, 1) = 1.0;
-        s.A(3, 4) = 1.0;
-        p.subs.push_back(s);
-    }
-    p.itypcr = {0, 1, 0};
-    p.crval = {0, rhs, 0};
-    p.fill_passthrough(1);
-    return p;
-}
 
 // Sleep hook that runs an action at every wait.
 std::function<void()> g_action;

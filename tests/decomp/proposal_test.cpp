@@ -5,6 +5,7 @@
 #include <string>
 
 #include "datadir.hpp"
+#include "fixtures.hpp"
 #include "simplx.hpp"
 #include "state.hpp"
 
@@ -13,78 +14,17 @@ namespace {
 using kav::decomp::DecompState;
 using kav::decomp::SolverState;
 
-constexpr int K = 2;
-// Columns: 2..5 the 0-Z variables v = 1..4, 6 the waiting sum (position
-// 5), 7 the time value (position 6), 8 the weight (position 7).
-constexpr int NCK = 8;
+using kav::test::tail::K;
+using kav::test::tail::NCK;
 
 DecompState& st() { return kav::decomp::state(); }
 
-// An optimal tableau with every structural variable basic at the given
-// value (unit scales, weight x_w = 1 basic in the last row).
-void optimum(const std::vector<double>& zo, double objective = 10.0) {
-    SolverState& s = st().sv;
-    s.TOLPIV = 5e-6;
-    s.OBJSCL = 30000.0;
-    s.PRTSW = 0;
-    s.LEVEL = 1;
-    s.KCUR = K;
-    s.NCK[K] = NCK;
-    s.NZK[K] = 4;
-    s.KCODE[K] = 100;
-    s.NPROP[K] = 0;
-    s.NCROW = 2;
-    s.PRSW = 0;
-    s.NBRPT = 1;
-    s.NCRES = 4;
-    for (int j = 1; j <= NCK; ++j) s.CSCL[K][j] = 1.0;
-    s.RSCL[K][1] = 2.0;
-    s.M = static_cast<int16_t>(2 + zo.size());
-    s.N = 1;
-    s.ICOL[1] = 0;
-    s.IROW[1] = 0;
-    s.t(1, 1) = objective;
-    for (size_t v = 0; v < zo.size(); ++v) {
-        const int i = 2 + static_cast<int>(v);
-        s.IROW[i] = static_cast<int16_t>(5001 + v);
-        s.t(i, 1) = zo[v];
-    }
-    s.IROW[s.M] = NCK - 1;
-    s.t(s.M, 1) = 1.0;
-    for (int j = 1; j <= NCK; ++j) s.acpl(1, j) = s.acpl(2, j) = 0.0;
-    s.NZOTOT = 4;
-    for (int v = 1; v <= 4; ++v) {
-        s.ZPRB[v + 1] = K;
-        s.ZLAB[v + 1] = static_cast<int16_t>(5000 + v);
-        s.IZA1[v + 1] = s.IZA2[v + 1] = s.IZA3[v + 1] = s.IZA4[v + 1] = 0;
-        s.ZOVD[v + 1][1] = 0.0;
-        s.ZOVR[v + 1][1] = 0.0f;
-    }
-    s.KR17[K] = 1;  // v1 starts
-    s.KR18[K] = 2;  // v2, v3 members
-    s.KR19[K] = 1;  // v4 closes
-    s.KR20[K] = 0;
-    s.KR21[K] = 0;
-    s.KR06[K] = 1000.0f;
-    s.KR01[K] = s.KR02[K] = 1000;
-    s.KR07[K] = s.KR08[K] = 0;
-    for (int j = 1; j <= 4; ++j) {
-        s.IKR[K][j] = 0;
-        s.RRK1[K][j] = s.RRK4[K][j] = 1000.0f;
-        s.RRK2[K][j] = s.RRK3[K][j] = 0.0f;
-        s.IRK1[K][j] = s.IRK2[K][j] = s.IRK3[K][j] = s.IRK4[K][j] = 0;
-        s.IRK5[K][j] = s.IRK6[K][j] = 0;
-        s.IRL1[j][1] = s.IRL2[j][1] = 0;
-    }
-}
+void optimum(const std::vector<double>& zo, double objective = 10.0) { kav::test::tail::optimum(st().sv, zo, objective); }
 
 // Entry d = v+1 with its attribute words and level-1 values.
 void entry(int v, int a1, int a2, int a3, int a4, double zovd, float zovr) {
     SolverState& s = st().sv;
-    s.IZA1[v + 1] = static_cast<int16_t>(a1);
-    s.IZA2[v + 1] = static_cast<int16_t>(a2);
-    s.IZA3[v + 1] = static_cast<int16_t>(a3);
-    s.IZA4[v + 1] = static_cast<int16_t>(a4);
+    kav::test::tail::words(s, v, a1, a2, a3, a4);
     s.ZOVD[v + 1][1] = zovd;
     s.ZOVR[v + 1][1] = zovr;
 }

@@ -4,40 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "datadir.hpp"
+#include "fixtures.hpp"
 #include "host.hpp"
 
 namespace kav::test {
 namespace {
-
-// maximise 3x1 + 2x2 + y1 + 4y2, x1 + x2 <= 1, y1 + y2 <= 1,
-// 2x1 + 0.5x2 + y1 + 2y2 <= rhs.
-Problem sample(double rhs) {
-    Problem p;
-    p.nsub = 2;
-    p.ncres = 0;
-    p.nlevel = 0;
-    const double prof[2][2] = {{3, 2}, {1, 4}};
-    const double use[2][2] = {{2, 0.5}, {1, 2}};
-    for (int k = 0; k < 2; ++k) {
-        Sub s = Sub::sized(3, 4, 0, 3, 0);
-        s.kcode = 501;
-        s.type = {0, 1, 0};
-        for (int v = 0; v < 2; ++v) {
-            s.A(1, v + 2) = prof[k][v];
-            s.C(1, v + 2) = prof[k][v];
-            s.A(2, v + 2) = 1.0;
-            s.C(2, v + 2) = use[k][v];
-        }
-        s.A(2, 1) = 1.0;
-        s.A(3, 1) = 1.0;
-        s.A(3, 4) = 1.0;
-        p.subs.push_back(s);
-    }
-    p.itypcr = {0, 1, 0};
-    p.crval = {0, rhs, 0};
-    p.fill_passthrough(1);
-    return p;
-}
 
 TEST(SolveSample, ExportedEntrySolvesTheSample) {
     TempDataDir dir;
