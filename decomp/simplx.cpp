@@ -172,6 +172,7 @@ private:
     Next end_phase1();
     bool count_iteration();  // iteration step 5; false at the limit
     void remove_column(int32_t c);
+    void remove_row(int32_t r);
     void remove_artificial(int32_t c) {
         if (s.ICOL[c] < -5000) remove_column(c);
     }
@@ -255,6 +256,17 @@ void Simplex::remove_column(int32_t c) {
         s.CNORM[c] = s.CNORM[n];
     }
     s.N = static_cast<int16_t>(n - 1);
+}
+
+// Copy the last row (with its label and norm) into row r; M - 1.
+void Simplex::remove_row(int32_t r) {
+    const int32_t m = s.M;
+    if (r != m) {
+        for (int32_t j = 1; j <= s.N; ++j) t(r, j) = t(m, j);
+        s.IROW[r] = s.IROW[m];
+        s.RNORM[r] = s.RNORM[m];
+    }
+    s.M = static_cast<int16_t>(m - 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -452,13 +464,7 @@ void Simplex::row_classes() {
     }
     for (int32_t i = hi; i >= lo; --i) {
         if (s.RMARK[i] == 0) continue;
-        const int32_t m = s.M;
-        if (i != m) {
-            for (int32_t j = 1; j <= s.N; ++j) t(i, j) = t(m, j);
-            s.IROW[i] = s.IROW[m];
-            s.RNORM[i] = s.RNORM[m];
-        }
-        s.M = static_cast<int16_t>(m - 1);
+        remove_row(i);
     }
 }
 
@@ -503,13 +509,7 @@ void Simplex::empty_rows() {
                 break;
             }
         if (!empty) continue;
-        const int32_t m = s.M;
-        if (i != m) {
-            for (int32_t j = 1; j <= s.N; ++j) t(i, j) = t(m, j);
-            s.IROW[i] = s.IROW[m];
-            s.RNORM[i] = s.RNORM[m];
-        }
-        s.M = static_cast<int16_t>(m - 1);
+        remove_row(i);
     }
 }
 
