@@ -289,6 +289,15 @@ bool increment_place(int16_t c, int16_t r, int32_t m, int32_t n, int32_t& row, i
 // Smallest and largest magnitude above ATINY of a row or column.
 struct Range {
     double lo, hi;
+    // Widens the range by |v| when |v| is above 0.001 (smaller entries do
+    // not count).
+    void take(double v) {
+        const double a = std::fabs(v);
+        if (a > 0.001) {
+            if (a < lo) lo = a;
+            if (a > hi) hi = a;
+        }
+    }
     bool found() const { return hi != -1e30 && lo != 1e30; }
 };
 
@@ -297,13 +306,7 @@ Flow scale(DecompState& ds, int32_t k) {
     const int32_t m = sv.M, n = sv.N;
     auto row_range = [&](int32_t i) {
         Range r{sv.BIG, -sv.BIG};
-        for (int32_t j = 1; j <= n; ++j) {
-            double a = std::fabs(sv.t(i, j));
-            if (a > 0.001) {
-                if (a < r.lo) r.lo = a;
-                if (a > r.hi) r.hi = a;
-            }
-        }
+        for (int32_t j = 1; j <= n; ++j) r.take(sv.t(i, j));
         return r;
     };
     Range r1 = row_range(1);
@@ -327,13 +330,7 @@ Flow scale(DecompState& ds, int32_t k) {
     sv.CSCL[k][1] = 1.0;
     for (int32_t j = 2; j <= n; ++j) {
         Range r{sv.BIG, -sv.BIG};
-        for (int32_t i = 1; i <= m; ++i) {
-            double a = std::fabs(sv.t(i, j));
-            if (a > 0.001) {
-                if (a < r.lo) r.lo = a;
-                if (a > r.hi) r.hi = a;
-            }
-        }
+        for (int32_t i = 1; i <= m; ++i) r.take(sv.t(i, j));
         double s = r.found() ? std::sqrt(r.hi * r.lo) : 1.0;
         sv.CSCL[k][j] = s;
         for (int32_t i = 1; i <= m; ++i) sv.t(i, j) = sv.t(i, j) / s;
