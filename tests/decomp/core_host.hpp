@@ -82,12 +82,6 @@ public:
         Host::call();
     }
 
-    // IFLAG 0 (or 1 for a rerun), KPROB 1..NSUB; the last call completes.
-    void run(const Problem& p, int16_t iflag = 0) {
-        if (iflag == 0) Host::run(p);
-        else Host::rerun(p);
-    }
-
 private:
     decomp::DecompState& s_;
 };

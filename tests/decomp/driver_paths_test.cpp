@@ -77,7 +77,7 @@ TEST(DriverLevels, EachLevelIsTheBasePlusItsOwnIncrements) {
     Problem r = sample(2.25);
     r.nlevel = 2;
     r.subs[1].inc[0] = {Inc{1, 0, 5.0}};  // y1's profit 1 -> 6
-    h.run(r, 1);
+    h.rerun(r);
     EXPECT_EQ(h.IFLAG, 1);
     LpProblem lp;
     lp.c = {3, 2, 6, 4};

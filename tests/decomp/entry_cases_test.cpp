@@ -45,27 +45,6 @@ Problem single_problem(int16_t ncrow, double seed) {
     return p;
 }
 
-// A small valid problem of `nsub` subproblems.
-Problem small_problem(int16_t nsub) {
-    Problem p;
-    p.nsub = nsub;
-    p.ncres = 1;
-    p.nlevel = 1;
-    p.fill_passthrough(5);
-    for (int K = 1; K <= nsub; ++K) p.subs.push_back(sample_sub(K, 5, 4, 1, 3, 100, 1));
-    p.crval = {0.0, 1.0, 2.0};
-    p.itypcr = {0, 1, 1};
-    return p;
-}
-
-void call_sub(Host& h, const Problem& p, int K, int16_t iflag = 0) {
-    h.set_sub(p.subs[K - 1]);
-    h.NLEVEL = p.nlevel;
-    h.IFLAG = iflag;
-    h.KPROB = static_cast<int16_t>(K);
-    h.call();
-}
-
 }  // namespace
 
 TEST(EntryCases, SingleSubproblemAndTwoRunsInOneLibrary) {
@@ -131,9 +110,9 @@ TEST(EntryCases, FailedOpenPrintsStatusErrorAndTimeLines) {
         TempDataDir dir;
         std::filesystem::create_directory(dir.file(kHandOff[f]));
         Host h;
-        const Problem p = small_problem(2);
+        const Problem p = small_problem(2, 5);
         h.set_common(p);
-        call_sub(h, p, 1);
+        h.call_sub(p, 1, 0);
         std::string want = render("(/29HBESM ELLAH EL RAHMAN EL RAHIM,I3/)", {int32_t{1}}) +
                            render("(47HNO OF SUBPROBLEMS, AND NO OF SENSITIVITY LEVELS//2I17)",
                                   {p.nsub, p.nlevel}) +
@@ -151,7 +130,7 @@ TEST(EntryCases, FailedOpenPrintsStatusErrorAndTimeLines) {
 
         // The run goes on; its completing call has nothing to solve.
         h.RESV.assign(6, 1.0);
-        call_sub(h, p, 2);
+        h.call_sub(p, 2, 0);
         EXPECT_EQ(h.KPROB, 3);
         for (int l = 0; l < 2; ++l) EXPECT_EQ(h.RESV[l], 37.0) << kHandOff[f];
         if (f != 4) {
@@ -164,13 +143,13 @@ TEST(EntryCases, ZeroRunOfTwiceTheColumnsStopsWithCode5) {
     for (int len : {7, 8}) {
         TempDataDir dir;
         Host h;
-        Problem p = small_problem(2);
+        Problem p = small_problem(2, 5);
         Sub& s = p.subs[0];
         s = sample_sub(1, 3, 4, 0, 2, 100, 1);
         for (int k = 1; k <= 4; ++k) s.A(1, k) = k, s.A(2, k) = 0.0, s.A(3, k) = 0.0;
         if (len == 7) s.A(3, 4) = 1.0;
         h.set_common(p);
-        call_sub(h, p, 1);
+        h.call_sub(p, 1, 0);
         const std::string pnt = read_file(dir.file("KAV.PNT"));
         const bool stopped = pnt.find("\nPROBLEM   1 ERROR CODE  5\n") != std::string::npos;
         EXPECT_EQ(stopped, len == 8) << pnt;
@@ -178,7 +157,7 @@ TEST(EntryCases, ZeroRunOfTwiceTheColumnsStopsWithCode5) {
             EXPECT_TRUE(std::regex_search(pnt, std::regex(time_lines_re())));
         }
         // The files are complete once the completing call has closed them.
-        call_sub(h, p, 2);
+        h.call_sub(p, 2, 0);
         EXPECT_EQ(read_file(dir.file("PAR2.DAT")).empty(), len == 8);
         // The values met before the run stay in TAB0.DAT (row 1 only).
         if (len == 8) {
@@ -197,7 +176,7 @@ TEST(EntryCases, ZeroOneCountAndIncrementStops) {
     for (const Case& c : cases) {
         TempDataDir dir;
         Host h;
-        Problem p = small_problem(1);
+        Problem p = small_problem(1, 5);
         p.nlevel = 2;
         Sub& s = p.subs[0];
         s = Sub::sized(2, 861, std::max<int16_t>(c.nzo, 0), 2, 1);
@@ -206,7 +185,7 @@ TEST(EntryCases, ZeroOneCountAndIncrementStops) {
         for (int k = 1; k <= 861; ++k) s.A(1, k) = s.A(2, k) = k;
         s.inc[1].assign(c.ninc2, Inc{1, 0, 1.0});
         h.set_common(p);
-        call_sub(h, p, 1);  // NSUB = 1: this call completes
+        h.call_sub(p, 1, 0);  // NSUB = 1: this call completes
         const std::string pnt = read_file(dir.file("KAV.PNT"));
         if (c.stop != 0) {
             EXPECT_TRUE(std::regex_search(
@@ -224,7 +203,7 @@ TEST(EntryCases, PrintFileThatCannotBeOpenedIsNoFailure) {
     TempDataDir dir;
     std::filesystem::create_directory(dir.file("KAV.PNT"));
     Host h;
-    const Problem p = small_problem(2);
+    const Problem p = small_problem(2, 5);
     ASSERT_EQ(h.run(p), 2);
     EXPECT_NE(read_file(dir.file("PAR1.DAT")), "");
     EXPECT_NE(read_file(dir.file("PAR2.DAT")), "");
@@ -234,12 +213,12 @@ TEST(EntryCases, PrintFileThatCannotBeOpenedIsNoFailure) {
 TEST(EntryCases, CallAfterAStopFinishesTheRunWithoutSolving) {
     TempDataDir dir;
     Host h;
-    Problem p = small_problem(3);
+    Problem p = small_problem(3, 5);
     p.subs[1].nzo = 900;  // subproblem 2 stops with 37
     h.set_common(p);
-    call_sub(h, p, 1);
-    call_sub(h, p, 2);
-    call_sub(h, p, 3);
+    h.call_sub(p, 1, 0);
+    h.call_sub(p, 2, 0);
+    h.call_sub(p, 3, 0);
     // Only subproblem 1's records: 16 + 12 + 66 + 24 + 2*NROW + 2*NCOL bytes.
     EXPECT_EQ(read_file(dir.file("PAR2.DAT")).size(), 136u);
     EXPECT_EQ(read_file(dir.file("PAR1.DAT")), "");
@@ -248,7 +227,7 @@ TEST(EntryCases, CallAfterAStopFinishesTheRunWithoutSolving) {
     EXPECT_EQ(h.RESV[1], 37.0);
     // A rerun needs a complete earlier run.
     h.RESV.assign(6, 0.0);
-    call_sub(h, p, 1, 1);
+    h.call_sub(p, 1, 1);
     EXPECT_TRUE(std::regex_search(read_file(dir.file("KAV.PNT")),
                                   std::regex("\nBESM ELLAH EL RAHMAN EL RAHIM 89\n\n" + time_lines_re())));
 }
@@ -256,10 +235,10 @@ TEST(EntryCases, CallAfterAStopFinishesTheRunWithoutSolving) {
 TEST(EntryCases, CommonResourcesCallOfItsOwn) {
     TempDataDir dir;
     Host h;
-    Problem p = small_problem(3);
+    Problem p = small_problem(3, 5);
     h.set_common(p);
-    call_sub(h, p, 1);
-    call_sub(h, p, 2);
+    h.call_sub(p, 1, 0);
+    h.call_sub(p, 2, 0);
     // The host ends the problem after two subproblems: KPROB 3 > NSUB 2.
     h.NSUB = 2;
     h.KPROB = 3;
@@ -280,7 +259,7 @@ TEST(EntryCases, MissingDataDirectoryIsReportedNotACrash) {
     TempDataDir dir;
     setenv("KAV_DATA_DIR", dir.file("missing").c_str(), 1);  // restored by `dir`
     Host h;
-    const Problem p = small_problem(1);
+    const Problem p = small_problem(1, 5);
     h.RESV.assign(6, 0.0);
     ASSERT_EQ(h.run(p), 1);
     // The opens fail (no print file either): the call ends by its error exit,

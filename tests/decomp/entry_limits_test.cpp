@@ -25,18 +25,6 @@ bool ends_with_stop(const std::string& pnt, int number) {
                                              "\n\n\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$"));
 }
 
-Problem base_problem(int16_t nsub) {
-    Problem p;
-    p.nsub = nsub;
-    p.ncres = 1;
-    p.nlevel = 1;
-    p.fill_passthrough(2);
-    for (int K = 1; K <= nsub; ++K) p.subs.push_back(sample_sub(K, 5, 4, 1, 3, 100, 1));
-    p.crval = {0.0, 1.0, 2.0};
-    p.itypcr = {0, 1, 1};
-    return p;
-}
-
 void first_call(Host& h, const Problem& p, const Sub& s) {
     h.set_common(p);
     h.set_sub(s);
@@ -52,7 +40,7 @@ void expect_first_call_stop(int number, const std::function<void(Problem&, Host&
     TempDataDir dir;
     {
         Host h;
-        Problem p = base_problem(1);
+        Problem p = small_problem(1, 2);
         h.set_common(p);
         h.set_sub(p.subs[0]);
         h.IFLAG = 0;
@@ -88,7 +76,7 @@ TEST(EntryLimits, EveryColumnAZeroOneVariable) {
     // NZO = NCOL-1 is the largest count: labels 5001.. on every column but 1,
     // the attribute words of the last column in the 0-Z entry list.
     TempDataDir dir;
-    Problem p = base_problem(1);
+    Problem p = small_problem(1, 2);
     Sub& s = p.subs[0];
     s = sample_sub(1, 5, 4, 3, 3, 600, 1);
     {
@@ -112,7 +100,7 @@ TEST(EntryLimits, EveryColumnAZeroOneVariable) {
 
 TEST(EntryLimits, CouplingRowsBeyondAnEarlierProblemStop) {
     TempDataDir dir;
-    Problem p = base_problem(3);
+    Problem p = small_problem(3, 2);
     p.subs[1] = sample_sub(2, 10, 4, 1, 7, 100, 1);  // 7 rows: more than NROW(1) = 5
     {
         Host h;
@@ -128,7 +116,7 @@ TEST(EntryLimits, CouplingRowsBeyondAnEarlierProblemStop) {
 
 TEST(EntryLimits, ProblemNumberOutOfSequence) {
     TempDataDir dir;
-    const Problem p = base_problem(3);
+    const Problem p = small_problem(3, 2);
     {
         Host h;
         first_call(h, p, p.subs[0]);
@@ -180,7 +168,7 @@ TEST(EntryLimits, TooManyZeroOneVariablesInAll) {
 
 TEST(EntryLimits, RerunNeedsACompleteRunInTheLoadedLibrary) {
     TempDataDir dir;
-    const Problem p = base_problem(1);
+    const Problem p = small_problem(1, 2);
     {
         Host done;
         done.run(p);
@@ -202,7 +190,7 @@ TEST(EntryLimits, RerunNeedsACompleteRunInTheLoadedLibrary) {
     // In sequence after a complete run: rerun call 2 of 1 is out of range.
     {
         Host h;
-        Problem q = base_problem(2);
+        Problem q = small_problem(2, 2);
         h.run(q);
         const std::string par3b = read_file(dir.file("PAR3.DAT"));
         h.set_sub(q.subs[1]);

@@ -134,4 +134,18 @@ inline Sub sample_sub(int K, int16_t nrow, int16_t ncol, int16_t nzo, int16_t nc
     return s;
 }
 
+// A small valid problem of `nsub` sample subproblems (one common resource,
+// one sensitivity level) with pass-through items from `seed`.
+inline Problem small_problem(int16_t nsub, int seed) {
+    Problem p;
+    p.nsub = nsub;
+    p.ncres = 1;
+    p.nlevel = 1;
+    p.fill_passthrough(seed);
+    for (int K = 1; K <= nsub; ++K) p.subs.push_back(sample_sub(K, 5, 4, 1, 3, 100, 1));
+    p.crval = {0.0, 1.0, 2.0};
+    p.itypcr = {0, 1, 1};
+    return p;
+}
+
 }  // namespace kav::test

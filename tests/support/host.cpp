@@ -256,15 +256,19 @@ int Host::run_calls(const Problem& p, int16_t iflag) {
     set_common(p);
     int n = 0;
     for (int k = 1; k <= p.nsub && k <= static_cast<int>(p.subs.size()); ++k) {
-        set_sub(p.subs[k - 1]);
-        NLEVEL = p.nlevel;
-        IFLAG = iflag;
-        KPROB = static_cast<int16_t>(k);
-        call();
-        record(static_cast<int16_t>(k));
+        call_sub(p, k, iflag);
         ++n;
     }
     return n;
+}
+
+void Host::call_sub(const Problem& p, int K, int16_t iflag) {
+    set_sub(p.subs[K - 1]);
+    NLEVEL = p.nlevel;
+    IFLAG = iflag;
+    KPROB = static_cast<int16_t>(K);
+    call();
+    record(static_cast<int16_t>(K));
 }
 
 }  // namespace kav::test

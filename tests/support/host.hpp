@@ -134,6 +134,10 @@ public:
     // Coupling-row data of the completing call: ITYPCR/CRVAL rows 1..n.
     void set_crows(const Problem& p);
 
+    // One call of subproblem K (1-based) of `p` with the given IFLAG (the
+    // common arrays as they stand); recorded in `calls`.
+    void call_sub(const Problem& p, int K, int16_t iflag);
+
     // A whole run: IFLAG 0, KPROB 1..NSUB (the last call completes).  One
     // CallRecord per call in `calls`.  Returns the number of calls made.
     int run(const Problem& p);
