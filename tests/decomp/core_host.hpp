@@ -186,6 +186,16 @@ inline LpProblem to_lp(const PlainProblem& pp, bool integer) {
     return lp;
 }
 
+// Every variable from `first` (0-based) on gets a row that bounds it: one
+// with a positive entry in its column, else a 1 in the first row.
+inline void bound_by_a_row(PlainSub& s, int first) {
+    for (int v = first; v < static_cast<int>(s.c.size()); ++v) {
+        bool covered = false;
+        for (const auto& row : s.a) covered = covered || row[v] > 0.0;
+        if (!covered) s.a[0][v] = 1.0;
+    }
+}
+
 // A random problem: 2..6 subproblems, 1..4 common rows, 0-Z and continuous
 // variables, nonnegative data (so every subproblem contains 0 and is bounded).
 inline PlainProblem random_problem(std::mt19937& g) {
@@ -210,12 +220,7 @@ inline PlainProblem random_problem(std::mt19937& g) {
             s.a.push_back(row);
             s.b.push_back(std::round(real(0.3, 0.8) * (sum + 1.0) * 4.0) / 4.0 + 0.25);
         }
-        // Every continuous variable bounded by some row.
-        for (int v = s.nz; v < nv; ++v) {
-            bool covered = false;
-            for (const auto& row : s.a) covered = covered || row[v] > 0.0;
-            if (!covered) s.a[0][v] = 1.0;
-        }
+        bound_by_a_row(s, s.nz);  // every continuous variable
         pp.subs.push_back(std::move(s));
     }
     pp.cpl.assign(nc, {});

@@ -90,11 +90,7 @@ TEST(CycleColumnCost, TailDeductsOnlyTheLegsItFollowed) {
 PlainProblem continuous_problem(std::mt19937& g) {
     PlainProblem pp = random_problem(g);
     for (auto& s : pp.subs) {
-        for (int v = 0; v < s.nz; ++v) {
-            bool covered = false;
-            for (const auto& row : s.a) covered = covered || row[v] > 0.0;
-            if (!covered) s.a[0][v] = 1.0;
-        }
+        bound_by_a_row(s, 0);  // the 0-Z ones; the others already are
         s.nz = 0;
     }
     return pp;
