@@ -143,6 +143,14 @@ Broken solve_broken(const std::function<void(const TempDataDir&)>& breakit) {
     return {read_file(dir.file("KAV100.PNT")), resv[0]};
 }
 
+// Overwrites the bytes of `v` at byte `offset` of file `f`, in place.
+template <typename T>
+void poke(const std::string& f, std::streamoff offset, T v) {
+    std::fstream s(f, std::ios::in | std::ios::out | std::ios::binary);
+    s.seekp(offset);
+    s.write(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
 void make_dir_at(const std::string& f) {
     std::filesystem::remove(f);
     std::filesystem::create_directory(f);
@@ -182,38 +190,21 @@ TEST(DriverErrors, ShortOrInconsistentHandOffData) {
     EXPECT_NE(b.pnt.find(error_line(777, 150)), std::string::npos);
     EXPECT_EQ(b.resv1, 37.0);
     // A coupling count that does not match the data: 2 with the subproblem.
-    Broken c = solve_broken([&](const TempDataDir& d) {
-        std::fstream f(d.file("PAR1.DAT"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(12);  // NNZ of subproblem 1's coupling matrix
-        int32_t nnz = 1;
-        f.write(reinterpret_cast<const char*>(&nnz), 4);
-    });
+    // (NNZ of subproblem 1's coupling matrix at byte 12 of PAR1.)
+    Broken c = solve_broken([](const TempDataDir& d) { poke(d.file("PAR1.DAT"), 12, int32_t{1}); });
     EXPECT_NE(c.pnt.find(error_line(1, 2)), std::string::npos);
     EXPECT_EQ(c.resv1, 37.0);
 }
 
 TEST(DriverErrors, CountsBeyondCapacityAreRejected) {
     // NSUB 61 in the PAR1 header.
-    Broken a = solve_broken([&](const TempDataDir& d) {
-        std::fstream f(d.file("PAR1.DAT"), std::ios::in | std::ios::out | std::ios::binary);
-        int16_t v = 61;
-        f.write(reinterpret_cast<const char*>(&v), 2);
-    });
+    Broken a = solve_broken([](const TempDataDir& d) { poke(d.file("PAR1.DAT"), 0, int16_t{61}); });
     EXPECT_NE(a.pnt.find(error_line(777, 120)), std::string::npos);
     // An increment count of 2001 in PAR3 (level 1 of subproblem 1).
-    Broken b = solve_broken([&](const TempDataDir& d) {
-        std::fstream f(d.file("PAR3.DAT"), std::ios::in | std::ios::out | std::ios::binary);
-        int16_t v = 2001;
-        f.write(reinterpret_cast<const char*>(&v), 2);
-    });
+    Broken b = solve_broken([](const TempDataDir& d) { poke(d.file("PAR3.DAT"), 0, int16_t{2001}); });
     EXPECT_NE(b.pnt.find(error_line(777, 130)), std::string::npos);
     // A row count beyond the tableau in PAR2's problem record (item 10 at byte 32).
-    Broken c = solve_broken([&](const TempDataDir& d) {
-        std::fstream f(d.file("PAR2.DAT"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(32);
-        int16_t v = 2401;
-        f.write(reinterpret_cast<const char*>(&v), 2);
-    });
+    Broken c = solve_broken([](const TempDataDir& d) { poke(d.file("PAR2.DAT"), 32, int16_t{2401}); });
     EXPECT_NE(c.pnt.find(error_line(777, 120)), std::string::npos);
 }
 

@@ -14,11 +14,6 @@ using namespace kav::test;
 
 namespace {
 
-const char* const kHandOff[] = {"TAB0.DAT", "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT",
-                                "PAR1.DAT", "PAR2.DAT",  "PAR3.DAT",  "PAR5.DAT"};
-
-std::string time_lines_re() { return "\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$"; }
-
 // The single subproblem of the NSUB = 1 case.
 Sub single_sub(int16_t ncrow, double seed) {
     Sub s = Sub::sized(4, 5, 0, ncrow, 0);

@@ -15,14 +15,11 @@ using namespace kav::test;
 
 namespace {
 
-const char* const kHandOff[] = {"TAB0.DAT", "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT",
-                                "PAR1.DAT", "PAR2.DAT",  "PAR3.DAT",  "PAR5.DAT"};
-
 bool ends_with_stop(const std::string& pnt, int number) {
     char n[4];
     std::snprintf(n, sizeof n, "%3d", number);
-    return std::regex_search(pnt, std::regex(std::string("\nBESM ELLAH EL RAHMAN EL RAHIM") + n +
-                                             "\n\n\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$"));
+    return std::regex_search(pnt,
+                             std::regex(std::string("\nBESM ELLAH EL RAHMAN EL RAHIM") + n + "\n\n" + time_lines_re()));
 }
 
 void first_call(Host& h, const Problem& p, const Sub& s) {

@@ -14,6 +14,14 @@
 
 namespace kav::test {
 
+// The entry's eight hand-off files, in the order it opens them.
+inline const char* const kHandOff[] = {"TAB0.DAT", "1TAB0.DAT", "TAB20.DAT", "1TAB20.DAT",
+                                       "PAR1.DAT", "PAR2.DAT",  "PAR3.DAT",  "PAR5.DAT"};
+
+// The entry's closing time lines at the end of a print file, as a regular
+// expression.
+inline std::string time_lines_re() { return "\n    \\d\\d:\\d\\d:\\d\\d    \\d\\d:\\d\\d:\\d\\d\n\n$"; }
+
 // Little-endian byte string built item by item.
 struct Bytes {
     std::string b;
