@@ -414,7 +414,10 @@ TEST(HostileHandOff, BrokenFilesBeforeTheDriverReadsThem) {
                     mutate(img, g);
                 write_file(dir.file(kDriverFiles[f]), img);
             }
-            std::vector<double> resv(6, -123.0), xres(static_cast<size_t>(LD_LEV) * XRES_COLS, 0.0);
+            // The host's result array holds exactly the run's columns.
+            size_t ncols = 0;
+            for (const Sub& s : p.subs) ncols += static_cast<size_t>(s.ncol - 2);
+            std::vector<double> resv(6, -123.0), xres(static_cast<size_t>(LD_LEV) * std::max<size_t>(ncols, 1), 0.0);
             int16_t flag = 0;
             st->ent.IERR = 0;
             decomp::solve_handover(*st, &flag, resv.data(), xres.data());
