@@ -2,7 +2,7 @@
 # Installs what a fresh Debian 12 machine lacks to build and test the project.
 # Idempotent: packages already present are not fetched again.
 set -euo pipefail
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libglpk-dev)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libglpk-dev mpich libmpich-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
