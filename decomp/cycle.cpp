@@ -131,11 +131,11 @@ bool add_column(DecompState& ds, int32_t k, int32_t n) {
     const int32_t nrow = dv.NROWM;
     for (int32_t i = 1; i <= nrow; ++i) dv.tm(i, c) = 0.0;
     const double cost = (sv.PROPZ[k][n] + price_deduction(ds, k, n)) / sv.OBJSCL;
-    dv.ICOLM[c] = static_cast<int16_t>(1000 * k + n);
+    dv.ICOLM[c] = 1000 * k + n;
     for (int32_t i = 1; i <= nrow; ++i) dv.YCOL[i] = 0.0;
 
     // Entries: the cost (row 1), the common-resource rows, the convexity row.
-    auto place = [&](int16_t lab, double value) -> bool {
+    auto place = [&](int32_t lab, double value) -> bool {
         for (int32_t j = 1; j <= c; ++j) {
             if (dv.ICOLM[j] <= 0 && dv.ICOLM[j] == lab) {
                 if (j == 1 && lab == 0) {
@@ -166,7 +166,7 @@ bool add_column(DecompState& ds, int32_t k, int32_t n) {
     if (!ok) {
         sv.IERR = 4;
         sv.KCUR = 777;
-        ds.pnt.write(dl::not_in_master(), {int16_t{777}, static_cast<int16_t>(1000 * k + n)});
+        ds.pnt.write(dl::not_in_master(), {int16_t{777}, 1000 * k + n});
         return false;
     }
     for (int32_t i = 1; i <= nrow; ++i) dv.tm(i, c) = dv.tm(i, c) + dv.YCOL[i];
@@ -257,9 +257,9 @@ void cycle(DecompState& ds) {
         master(ds, dv.MMODE);
         if (sv.IERR == 4) {
             int32_t r = dv.MBADROW;
-            int16_t lab = (r >= 1 && r <= dv.NROWM) ? dv.IROWM[r] : int16_t{0};
+            int32_t lab = (r >= 1 && r <= dv.NROWM) ? dv.IROWM[r] : 0;
             ds.pnt.write(dl::master_variable(), {lab});
-            ds.pnt.write(fmt::lines::status_line(), dl::ints(std::span<const int16_t>(&dv.ICOLM[1], dv.NCOLM)));
+            ds.pnt.write(fmt::lines::status_line(), dl::ints(std::span<const int32_t>(&dv.ICOLM[1], dv.NCOLM)));
             dv.RCODE = RC_STOP;
             return;
         }

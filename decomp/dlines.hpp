@@ -54,6 +54,12 @@ inline std::vector<fmt::Item> ints(std::span<const int16_t> v) {
     for (int16_t x : v) out.emplace_back(x);
     return out;
 }
+inline std::vector<fmt::Item> ints(std::span<const int32_t> v) {
+    std::vector<fmt::Item> out;
+    out.reserve(v.size());
+    for (int32_t x : v) out.emplace_back(x);
+    return out;
+}
 // The integers first..last.
 inline std::vector<fmt::Item> count_list(int32_t first, int32_t last) {
     std::vector<fmt::Item> out;

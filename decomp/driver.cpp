@@ -424,11 +424,11 @@ void setup_master(DecompState& ds) {
     dv.IROWMS[1] = 0;
     for (int32_t i = 2; i <= sv.NSUB + 1; ++i) {
         dv.tm(i, 1) = 1.0;
-        dv.IROWM[i] = static_cast<int16_t>(-(4999 + i));
+        dv.IROWM[i] = -(4999 + i);
     }
     for (int32_t i = sv.NSUB + 2; i <= dv.NROWM; ++i) {
         dv.tm(i, 1) = sv.RHSC[i - sv.NSUB];
-        dv.IROWM[i] = static_cast<int16_t>(1 - i);
+        dv.IROWM[i] = 1 - i;
     }
     for (int32_t i = 2; i <= dv.NROWM; ++i) dv.IROWMS[i] = dv.IROWM[i];
     dv.NCOLM = 1;

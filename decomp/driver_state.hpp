@@ -66,13 +66,13 @@ struct DriverState {
     double& tm(int32_t i, int32_t j) { return TM[static_cast<int64_t>(j - 1) * TMLD + (i - 1)]; }
     int16_t NROWM;               // rows of the master
     int16_t NCOLM;               // columns in use
-    int16_t IROWM[TMLD + 1];     // row labels
-    int16_t IROWMS[TMLD + 1];    // saved row labels of the set-up
-    int16_t ICOLM[TMCOLS + 1];   // column labels
+    int32_t IROWM[TMLD + 1];     // row labels (1000*K+n reaches 60007: 32-bit)
+    int32_t IROWMS[TMLD + 1];    // saved row labels of the set-up
+    int32_t ICOLM[TMCOLS + 1];   // column labels
     int16_t MR, MC;              // pivot position of PIVOTM
     double PIVM;                 // last master pivot value
     double SVCOST[TMCOLS + 1];   // objective row saved at the start of a first phase
-    int16_t SVLAB[TMCOLS + 1];   // column labels saved with it
+    int32_t SVLAB[TMCOLS + 1];   // column labels saved with it
     int16_t MBADROW;             // row whose label decoded to no subproblem (code 4)
 
     // ---- cycle --------------------------------------------------------------------

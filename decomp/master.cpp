@@ -18,7 +18,7 @@ namespace kav::decomp {
 namespace {
 
 // Label -5000-K of a flagged subproblem's convexity slack.
-bool flagged_slack(const DecompState& ds, int16_t label) {
+bool flagged_slack(const DecompState& ds, int32_t label) {
     const SolverState& sv = ds.sv;
     if (label >= -5000) return false;
     int32_t k = -5000 - label;
@@ -27,7 +27,7 @@ bool flagged_slack(const DecompState& ds, int16_t label) {
 
 void write_rows(DecompState& ds) {
     DriverState& dv = ds.dv;
-    std::vector<int16_t> labels(dv.ICOLM + 1, dv.ICOLM + 1 + dv.NCOLM);
+    std::vector<int32_t> labels(dv.ICOLM + 1, dv.ICOLM + 1 + dv.NCOLM);
     ds.pnt.write(fmt::lines::status_line(), dl::ints(labels));
     std::vector<double> row(dv.NCOLM);
     for (int32_t i = 1; i <= dv.NROWM; ++i) {
@@ -112,7 +112,7 @@ bool close_first_phase(DecompState& ds, int16_t& mmode) {
     }
     mmode = 2;
     for (int32_t i = 2; i <= dv.NROWM; ++i) {
-        int16_t lab = dv.IROWM[i];
+        int32_t lab = dv.IROWM[i];
         if (lab >= -5000) continue;
         int32_t k = -5000 - lab;
         if (!(k > sv.NSUB || (k >= 1 && sv.KFLAG[k] != 0))) continue;
@@ -256,7 +256,7 @@ void pivotm(DecompState& ds) {
         }
     }
     for (int32_t j = 1; j <= n; ++j) dv.tm(r, j) = dv.tm(r, j) / p;
-    int16_t lab = dv.IROWM[r];
+    int32_t lab = dv.IROWM[r];
     dv.IROWM[r] = dv.ICOLM[c];
     dv.ICOLM[c] = lab;
     for (int32_t i = 1; i <= m; ++i) dv.tm(i, c) = -dv.tm(i, c) / p;
