@@ -45,6 +45,16 @@ void fpu_full_precision();
 // (0x8040) in the SSE control/status register; no-op without SSE.
 void sse_flush_denormals();
 
+// Runs a program and waits for it without time limit.  The program is
+// searched in the current folder first, then in each folder of PATH, under
+// its name as given and with the suffixes ".com", ".exe", ".bat", ".cmd"; a
+// name with a '/' is taken as a path (with the same suffixes).  It is started
+// without a shell: a nonempty `args` reaches it unchanged as its one
+// argument (quotes, blanks, ';' and '$' included); an empty `args` gives it
+// none.  Returns its exit status, 128 + the signal number when a signal
+// ended it, or -1 when no such program can be started.
+int run_and_wait(std::string_view program, std::string_view args);
+
 // I/O status of a unit operation: 0 = done, -1 = end of file (a read passed
 // the end of the file), any positive value = an error (the errno value).
 // No unit operation throws.
