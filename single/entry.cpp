@@ -1,0 +1,133 @@
+// The single-problem entry: argument checks, echo and the end lines of
+// every call.
+#include <cmath>
+#include <cstring>
+
+#include "errcodes.hpp"
+#include "platform.hpp"
+#include "state.hpp"
+
+namespace kav::single {
+
+State& state() {
+    static State s;
+    return s;
+}
+
+namespace {
+
+const fmt::Format& f_levels() {
+    static const fmt::Format f("(/24HNO OF SENSITIVITY LEVELS/I17/)");
+    return f;
+}
+const fmt::Format& f_banner_text() {
+    static const fmt::Format f("(/29HBESM ELLAH EL RAHMAN EL RAHIM)");
+    return f;
+}
+const fmt::Format& f_error() {
+    static const fmt::Format f("(/18HPROBLEM ERROR CODE,I3,/)");
+    return f;
+}
+const fmt::Format& f_iters() {
+    static const fmt::Format f("(/39HTOTAL NUMBER OF ITERATIONS OF PROBLEM =,I7/)");
+    return f;
+}
+const fmt::Format& f_dims() {
+    static const fmt::Format f("(/19HNO OF ROWS, COLUMNS/I4,2H X, I4/)");
+    return f;
+}
+
+void set_time(char (&t)[9]) {
+    const std::string now = time_of_day();
+    std::memset(t, ' ', 8);
+    std::memcpy(t, now.data(), now.size() < 8 ? now.size() : 8);
+    t[8] = '\0';
+}
+
+// Increments of level l (1-based, as the host numbers them) must name a
+// column and a row of the problem.
+bool increments_in_problem(const Args& a, int l) {
+    const int n = a.NINC[l - 1];
+    for (int i = 1; i <= n; ++i) {
+        const int16_t c = a.INCCOL[(l - 1) + MAX_LEV * (i - 1)];
+        const int16_t r = a.INCROW[(l - 1) + MAX_LEV * (i - 1)];
+        const bool col_ok = c == 0 || (c >= 5001 && c - 4999 <= *a.NCOL);
+        const bool row_ok = r <= 0 && 1 - r <= *a.NROW;
+        if (!col_ok || !row_ok) return false;
+    }
+    return true;
+}
+
+// Ends every call: error line, totals, times, NCOL at entry, 100 banners.
+void end_call(State& s, const Args& a, int16_t ncol_entry) {
+    if (s.IERR != 0) s.pnt.write(f_error(), {s.IERR});
+    s.pnt.write(f_iters(), {s.NITTOT});
+    set_time(s.tend);
+    s.pnt.write(fmt::lines::time_lines(), {std::string_view(s.tstart, 8), std::string_view(s.tend, 8)});
+    // Levels the call did not get to report no solution, never a stale value.
+    for (int l = s.level + 1; l <= s.nlev; ++l) a.STATUS[l - 1] = err::STNONE;
+    *a.NCOL = ncol_entry;
+    for (int16_t n = 1; n <= 100; ++n) s.pnt.write(fmt::lines::banner3(), {n});
+}
+
+}  // namespace
+
+int16_t check_extents(const Args& a) {
+    const int nrow = *a.NROW, ncol = *a.NCOL;
+    if (nrow < 1 || nrow > LD_A) return err::S_NROW;
+    if (ncol < 2 || ncol > MAX_COL) return err::S_NCOL;
+    const bool rerun = *a.IFLAG == 1;
+    if (!rerun) {
+        if (*a.NCONT < 0 || *a.NCONT > ncol - 1) return err::S_NCONT;
+        if (*a.NRES < 0 || *a.NRES > MAX_RES) return err::S_NRES;
+    }
+    const int nlevel = *a.NLEVEL;
+    if (nlevel < -1 || nlevel > MAX_LEV - 1) return err::S_NLEVEL;
+    const int last = rerun ? 1 : nlevel;
+    for (int l = 1; l <= last; ++l)
+        if (a.NINC[l - 1] < 0) return err::S_NINC;
+    for (int l = 1; l <= last; ++l)
+        if (!increments_in_problem(a, l)) return err::S_INC_CODE;
+    for (int i = 2; i <= nrow; ++i)
+        if (a.ITYPE[i - 1] == 0) return err::S_TYPE0;
+    return err::NONE;
+}
+
+void tarvexo(State& s, const Args& a) {
+    const int16_t ncol_entry = *a.NCOL;
+    set_time(s.tstart);
+    fpu_full_precision();
+    s.NITTOT = 0;
+    s.IERR = 0;
+    s.level = 0;
+    s.nlev = 0;
+    s.pnt.open(data_path("KAV.PNT"));
+    s.pnt.write(fmt::lines::banner3(), {int16_t{1}});
+
+    // Levels the call is asked to solve, known before any test can end it.
+    const int nlevel = *a.NLEVEL;
+    if (*a.IFLAG == 1) s.nlev = 1;
+    else if (nlevel >= -1 && nlevel <= MAX_LEV - 1) s.nlev = static_cast<int16_t>(nlevel < 0 ? 1 : nlevel + 1);
+    s.IERR = check_extents(a);
+    if (s.IERR != 0) {
+        end_call(s, a, ncol_entry);
+        return;
+    }
+    if (*a.NLEVEL == -1) *a.NLEVEL = 0;
+    if (*a.IFLAG != 1) {
+        s.pnt.write(f_banner_text(), {});
+        s.pnt.write(f_levels(), {*a.NLEVEL});
+    }
+    s.pnt.write(f_dims(), {*a.NROW, *a.NCOL});
+
+    // Every row needs a coefficient of some magnitude.
+    for (int i = 1; i <= *a.NROW && s.IERR == 0; ++i) {
+        bool any = false;
+        for (int k = 1; k <= *a.NCOL; ++k)
+            if (std::abs(a.AMAT[(i - 1) + LD_A * (k - 1)]) > 0.001) any = true;
+        if (!any) s.IERR = err::NO_MAGNITUDE;
+    }
+    end_call(s, a, ncol_entry);
+}
+
+}  // namespace kav::single

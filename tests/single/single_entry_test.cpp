@@ -1,0 +1,116 @@
+// The single-problem library through its exported entry: bad extents are
+// refused with their own code before any packed file is written, and the
+// call's end lines and result words follow every path.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datadir.hpp"
+
+namespace {
+
+using EntryFn = void (*)(int16_t*, int16_t*, int16_t*, double*, int16_t*, int16_t*, int16_t*,
+                         int16_t*, double*, double*, double*, double*, double*, int32_t*,
+                         int16_t*, int16_t*, int32_t*, int32_t*, int32_t*, int16_t*, float*,
+                         float*, int16_t*, int16_t*, int32_t*, int32_t*, float*, int16_t*,
+                         float*, int16_t*);
+
+EntryFn entry() {
+    static void* h = dlopen(KAVSOLVE_SINGLE_SO, RTLD_NOW | RTLD_LOCAL);
+    return h ? reinterpret_cast<EntryFn>(dlsym(h, "ALLAH_mp_TARVEXO")) : nullptr;
+}
+
+// A host's arrays at their declared extents, holding a valid 2-row knapsack.
+struct Call {
+    int16_t nrow = 2, ncol = 4, nlevel = 0, iflag = 0, iconf = 0, nres = 0, ncont = 0;
+    std::vector<int16_t> itype = std::vector<int16_t>(241, 1);
+    std::vector<double> amat = std::vector<double>(241 * 10000, 0.0);
+    std::vector<int16_t> ninc = std::vector<int16_t>(6, 0);
+    std::vector<int16_t> inccol = std::vector<int16_t>(6 * 20, 0), incrow = inccol;
+    std::vector<double> dinc = std::vector<double>(6 * 20, 0.0);
+    std::vector<double> status = std::vector<double>(6, -5.0);
+    std::vector<double> xbest = std::vector<double>(6 * 10000, 0.0);
+    std::vector<double> valcol = std::vector<double>(10000 * 6, 1.0);
+    double objoff = 0.0;
+    int32_t improv = 0;
+    std::vector<int32_t> iuse = std::vector<int32_t>(10000 * 6, 0);
+    std::vector<int16_t> cols = std::vector<int16_t>(10000, 0);
+    std::vector<float> ruse = std::vector<float>(10000 * 6, 0.0f);
+    std::vector<int32_t> icap = std::vector<int32_t>(64, 0);
+    std::vector<float> rcap = std::vector<float>(10 * 6, 0.0f), trcost = std::vector<float>(64, 0.0f);
+
+    Call() {
+        const double a[2][4] = {{0, 5, 4, 3}, {10, 6, 5, 4}};
+        for (int i = 0; i < 2; ++i)
+            for (int k = 0; k < 4; ++k) amat[i + 241 * k] = a[i][k];
+    }
+    void run() {
+        entry()(&nrow, &ncol, itype.data(), amat.data(), ninc.data(), &nlevel, inccol.data(),
+                incrow.data(), dinc.data(), status.data(), xbest.data(), valcol.data(), &objoff,
+                &improv, &iflag, &iconf, iuse.data(), iuse.data(), iuse.data(), cols.data(),
+                ruse.data(), ruse.data(), cols.data(), cols.data(), icap.data(), icap.data(),
+                rcap.data(), &nres, trcost.data(), &ncont);
+    }
+};
+
+std::string code_line(int code) {
+    std::string c = std::to_string(code);
+    return "PROBLEM ERROR CODE" + std::string(3 - c.size(), ' ') + c + "\n";
+}
+
+TEST(SingleEntry, RefusesBadExtentsBeforeWritingAnything) {
+    ASSERT_NE(entry(), nullptr);
+    struct Case {
+        const char* what;
+        void (*spoil)(Call&);
+        int code;
+    };
+    const Case cases[] = {
+        {"no rows", [](Call& c) { c.nrow = 0; }, 80},
+        {"too many rows", [](Call& c) { c.nrow = 242; }, 80},
+        {"one column", [](Call& c) { c.ncol = 1; }, 81},
+        {"too many columns", [](Call& c) { c.ncol = 10001; }, 81},
+        {"negative NCONT", [](Call& c) { c.ncont = -1; }, 82},
+        {"all columns continuous", [](Call& c) { c.ncont = 4; }, 82},
+        {"NLEVEL below -1", [](Call& c) { c.nlevel = -2; }, 83},
+        {"NLEVEL above 5", [](Call& c) { c.nlevel = 6; }, 83},
+        {"too many resources", [](Call& c) { c.nres = 11; }, 84},
+        {"increment column beyond NCOL",
+         [](Call& c) { c.nlevel = 1; c.ninc[0] = 1; c.inccol[0] = 5004; }, 85},
+        {"increment column code below 5001",
+         [](Call& c) { c.nlevel = 1; c.ninc[0] = 1; c.inccol[0] = 7; }, 85},
+        {"increment row beyond NROW",
+         [](Call& c) { c.nlevel = 1; c.ninc[0] = 1; c.incrow[0] = -2; }, 85},
+        {"increment row code positive",
+         [](Call& c) { c.nlevel = 1; c.ninc[0] = 1; c.incrow[0] = 1; }, 85},
+        {"negative NINC", [](Call& c) { c.nlevel = 2; c.ninc[1] = -1; }, 86},
+        {"equality row", [](Call& c) { c.itype[1] = 0; }, 87},
+        {"row without magnitude", [](Call& c) { for (int k = 0; k < 4; ++k) c.amat[1 + 241 * k] = 0.001; }, 73},
+        {"objective without magnitude", [](Call& c) { for (int k = 0; k < 4; ++k) c.amat[241 * k] = 0.0; }, 73},
+    };
+    for (const Case& cs : cases) {
+        SCOPED_TRACE(cs.what);
+        kav::test::TempDataDir dir;
+        Call c;
+        c.nlevel = 2;
+        cs.spoil(c);
+        const int16_t ncol = c.ncol;
+        c.run();
+        const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
+        EXPECT_NE(pnt.find(code_line(cs.code)), std::string::npos) << pnt.substr(0, 400);
+        EXPECT_FALSE(kav::test::file_exists(dir.file("TAB1.DAT")));
+        EXPECT_FALSE(kav::test::file_exists(dir.file("1TAB1.DAT")));
+        EXPECT_EQ(c.ncol, ncol);
+        // The call ends with the 100 banner lines.
+        EXPECT_NE(pnt.rfind("BESM ELLAH EL RAHMAN EL RAHIM100\n\n"), std::string::npos);
+        // Levels the call never reached report no solution.
+        if (c.nlevel >= 0 && c.nlevel <= 5) {
+            for (int l = 0; l <= c.nlevel; ++l) EXPECT_EQ(c.status[l], 37.0) << l;
+        }
+    }
+}
+
+}  // namespace
