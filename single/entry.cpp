@@ -2,6 +2,7 @@
 // every call.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "errcodes.hpp"
 #include "platform.hpp"
@@ -30,6 +31,22 @@ const fmt::Format& f_error() {
 }
 const fmt::Format& f_iters() {
     static const fmt::Format f("(/39HTOTAL NUMBER OF ITERATIONS OF PROBLEM =,I7/)");
+    return f;
+}
+const fmt::Format& f_echo() {
+    static const fmt::Format f("(/57HINPUT ECHO OF MATRIX OR INCREMENTS OF OBJ AND CONSTRAINTS/)");
+    return f;
+}
+const fmt::Format& f_types() {
+    static const fmt::Format f("(/16HCONSTRAINT TYPES/)");
+    return f;
+}
+const fmt::Format& f_type_list() {
+    static const fmt::Format f("(24I3)");
+    return f;
+}
+const fmt::Format& f_row() {
+    static const fmt::Format f("(10D13.3/(1H , 10D13.3))");
     return f;
 }
 const fmt::Format& f_dims() {
@@ -67,6 +84,10 @@ void end_call(State& s, const Args& a, int16_t ncol_entry) {
     // Levels the call did not get to report no solution, never a stale value.
     for (int l = s.level + 1; l <= s.nlev; ++l) a.STATUS[l - 1] = err::STNONE;
     *a.NCOL = ncol_entry;
+    // The packed files stay open between calls; positioning them where they
+    // are hands what was written to the file, so a host sees the stored matrix.
+    if (s.tab.is_open()) s.tab.seek(s.tab.tell());
+    if (s.itab.is_open()) s.itab.seek(s.itab.tell());
     for (int16_t n = 1; n <= 100; ++n) s.pnt.write(fmt::lines::banner3(), {n});
 }
 
@@ -118,14 +139,60 @@ void tarvexo(State& s, const Args& a) {
         s.pnt.write(f_banner_text(), {});
         s.pnt.write(f_levels(), {*a.NLEVEL});
     }
+    if (*a.IFLAG != 1) {
+        // Both packed files are opened afresh by a first call and rewritten from byte 0.
+        const int st70 = s.tab.open(data_path("TAB1.DAT"), BinUnit::Mode::positioned);
+        if (st70 != 0) {
+            s.pnt.write(fmt::lines::status_line(), {int32_t{st70}});
+            s.IERR = err::OPEN_TAB0;
+        } else if (const int st90 = s.itab.open(data_path("1TAB1.DAT"), BinUnit::Mode::positioned); st90 != 0) {
+            s.pnt.write(fmt::lines::status_line(), {int32_t{st90}});
+            s.IERR = err::OPEN_1TAB0;
+        }
+        if (s.IERR != 0) {
+            end_call(s, a, ncol_entry);
+            return;
+        }
+        a.AMAT[0] = -*a.OBJOFF;
+    }
+    const int nrow = *a.NROW, ncol = *a.NCOL;
     s.pnt.write(f_dims(), {*a.NROW, *a.NCOL});
+    s.pnt.write(f_types(), {});
+    std::vector<fmt::Item> items;
+    for (int i = 2; i <= nrow; ++i) items.emplace_back(a.ITYPE[i - 1]);
+    s.pnt.write(f_type_list(), items);
+    s.pnt.write(f_echo(), {});
+    for (int i = 1; i <= nrow; ++i) {
+        items.clear();
+        for (int k = 1; k <= ncol; ++k) items.emplace_back(a.AMAT[(i - 1) + LD_A * (k - 1)]);
+        s.pnt.write(f_row(), items);
+    }
 
     // Every row needs a coefficient of some magnitude.
-    for (int i = 1; i <= *a.NROW && s.IERR == 0; ++i) {
+    for (int i = 1; i <= nrow && s.IERR == 0; ++i) {
         bool any = false;
-        for (int k = 1; k <= *a.NCOL; ++k)
+        for (int k = 1; k <= ncol; ++k)
             if (std::abs(a.AMAT[(i - 1) + LD_A * (k - 1)]) > 0.001) any = true;
         if (!any) s.IERR = err::NO_MAGNITUDE;
+        if (i == 1 && any) {
+            // The simplex minimises: the objective row holds the negated profits.
+            a.ITYPE[0] = 0;
+            for (int k = 2; k <= ncol; ++k) a.AMAT[LD_A * (k - 1)] = -a.AMAT[LD_A * (k - 1)];
+        } else if (any) {
+            a.ITYPE[i - 1] = static_cast<int16_t>(-(i - 1));  // row label of the slack
+        }
+    }
+    if (s.IERR == 0) {
+        // The stored matrix every level starts from.  A first call writes at
+        // byte 0; a rerun writes behind the stored copy, which nothing reads.
+        if (*a.IFLAG != 1 && (s.tab.seek(0) != 0 || s.itab.seek(0) != 0)) s.IERR = err::STORE_OR_SEEK;
+    }
+    if (s.IERR == 0) {
+        packed::FileValueSink vs{s.tab};
+        packed::FileRunSink rs{s.itab};
+        const packed::PackResult r = packed::pack(a.AMAT, LD_A, nrow, ncol, vs, rs);
+        s.counts = r.counts;
+        if (r.status != packed::PackStatus::ok) s.IERR = err::COUNTS_WRITE;
     }
     end_call(s, a, ncol_entry);
 }

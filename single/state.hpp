@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "fmt.hpp"
+#include "packed.hpp"
+#include "platform.hpp"
 
 namespace kav::single {
 
@@ -26,6 +28,9 @@ struct Args {
 
 struct State {
     fmt::PrintUnit pnt;     // unit 8, "KAV.PNT"
+    BinUnit tab;            // unit 70, "TAB1.DAT": packed values
+    BinUnit itab;           // unit 90, "1TAB1.DAT": zero runs
+    packed::Counts counts;  // of the stored matrix
     int16_t IERR = 0;
     int32_t NITTOT = 0;
     int16_t nlev = 0;       // levels of this call (NLEVEL + 1)

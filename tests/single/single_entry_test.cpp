@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -101,8 +102,8 @@ TEST(SingleEntry, RefusesBadExtentsBeforeWritingAnything) {
         c.run();
         const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
         EXPECT_NE(pnt.find(code_line(cs.code)), std::string::npos) << pnt.substr(0, 400);
-        EXPECT_FALSE(kav::test::file_exists(dir.file("TAB1.DAT")));
-        EXPECT_FALSE(kav::test::file_exists(dir.file("1TAB1.DAT")));
+        EXPECT_EQ(kav::test::read_file(dir.file("TAB1.DAT")), "");
+        EXPECT_EQ(kav::test::read_file(dir.file("1TAB1.DAT")), "");
         EXPECT_EQ(c.ncol, ncol);
         // The call ends with the 100 banner lines.
         EXPECT_NE(pnt.rfind("BESM ELLAH EL RAHMAN EL RAHIM100\n\n"), std::string::npos);
@@ -110,6 +111,47 @@ TEST(SingleEntry, RefusesBadExtentsBeforeWritingAnything) {
         if (c.nlevel >= 0 && c.nlevel <= 5) {
             for (int l = 0; l <= c.nlevel; ++l) EXPECT_EQ(c.status[l], 37.0) << l;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A first call stores the matrix (objective negated) in the two packed
+// files from byte 0; a second first call rewrites them with its own matrix.
+TEST(SingleEntry, StoresTheMatrixPacked) {
+    ASSERT_NE(entry(), nullptr);
+    kav::test::TempDataDir dir;
+    for (int round = 0; round < 2; ++round) {
+        Call c;
+        if (round == 1) c.amat[1 + 241 * 2] = 0.0;  // one more zero: a run of its own
+        c.run();
+        const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
+        EXPECT_EQ(pnt.find("PROBLEM ERROR CODE"), std::string::npos) << pnt.substr(0, 600);
+        const std::string tab = kav::test::read_file(dir.file("TAB1.DAT"));
+        const std::string runs = kav::test::read_file(dir.file("1TAB1.DAT"));
+        // Row 1: 0 -5 -4 -3; row 2: 10 6 5 4 (round 1: 10 6 0 4).
+        std::vector<double> want = {-5, -4, -3, 10, 6, 5, 4};
+        if (round == 1) want = {-5, -4, -3, 10, 6, 4};
+        // The files are rewritten in place: a longer old tail stays behind the counts.
+        ASSERT_GE(tab.size(), want.size() * 8) << round;
+        for (size_t i = 0; i < want.size(); ++i) {
+            double v;
+            std::memcpy(&v, tab.data() + 8 * i, 8);
+            EXPECT_EQ(v, want[i]) << round << " " << i;
+        }
+        std::vector<int16_t> want_runs = {1, 1, 1};
+        if (round == 1) want_runs = {1, 1, 1, 2, 3, 1};
+        ASSERT_GE(runs.size(), want_runs.size() * 2) << round;
+        for (size_t i = 0; i < want_runs.size(); ++i) {
+            int16_t w;
+            std::memcpy(&w, runs.data() + 2 * i, 2);
+            EXPECT_EQ(w, want_runs[i]) << round << " " << i;
+        }
+        // Row labels replace the constraint types.
+        EXPECT_EQ(c.itype[0], 0);
+        EXPECT_EQ(c.itype[1], -1);
     }
 }
 
