@@ -2,6 +2,7 @@
 // every call.
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "errcodes.hpp"
@@ -73,6 +74,30 @@ bool increments_in_problem(const Args& a, int l) {
         if (!col_ok || !row_ok) return false;
     }
     return true;
+}
+
+int ix(int l, int i) { return (l - 1) + MAX_LEV * (i - 1); }
+
+// Sorts the increments of level l ascending by column code, exchanging whole
+// triples, and writes the 9999 end mark behind them.
+void sort_level(const Args& a, int l) {
+    const int n = a.NINC[l - 1];
+    for (int p = 1; p < n; ++p)
+        for (int q = p + 1; q <= n; ++q)
+            if (a.INCCOL[ix(l, q)] < a.INCCOL[ix(l, p)]) {
+                std::swap(a.INCCOL[ix(l, p)], a.INCCOL[ix(l, q)]);
+                std::swap(a.INCROW[ix(l, p)], a.INCROW[ix(l, q)]);
+                std::swap(a.DINC[ix(l, p)], a.DINC[ix(l, q)]);
+            }
+}
+
+void echo_increments(State& s, const Args& a, int l) {
+    static const fmt::Format f_codes("(I13, 7I13)");
+    static const fmt::Format f_amount("(8D13.5/(1H , 8D13.5))");
+    for (int i = 1; i <= a.NINC[l - 1]; ++i) {
+        s.pnt.write(f_codes, {a.INCCOL[ix(l, i)], a.INCROW[ix(l, i)]});
+        s.pnt.write(f_amount, {a.DINC[ix(l, i)]});
+    }
 }
 
 // Ends every call: error line, totals, times, NCOL at entry, 100 banners.
@@ -193,6 +218,23 @@ void tarvexo(State& s, const Args& a) {
         const packed::PackResult r = packed::pack(a.AMAT, LD_A, nrow, ncol, vs, rs);
         s.counts = r.counts;
         if (r.status != packed::PackStatus::ok) s.IERR = err::COUNTS_WRITE;
+    }
+    if (s.IERR == 0 && *a.IFLAG != 1) {
+        // Level 1 is the problem itself; the host's level l becomes level l+1.
+        const int nl = *a.NLEVEL;
+        for (int l = 1; l <= nl; ++l) sort_level(a, l);
+        for (int l = nl; l >= 1; --l) {
+            a.NINC[l] = a.NINC[l - 1];
+            for (int i = 1; i <= a.NINC[l - 1]; ++i) {
+                a.INCCOL[ix(l + 1, i)] = a.INCCOL[ix(l, i)];
+                a.INCROW[ix(l + 1, i)] = a.INCROW[ix(l, i)];
+                a.DINC[ix(l + 1, i)] = a.DINC[ix(l, i)];
+            }
+            a.INCCOL[ix(l + 1, a.NINC[l] + 1)] = 9999;
+        }
+        a.NINC[0] = 0;
+        s.pnt.write(f_echo(), {});
+        for (int l = 2; l <= nl + 1; ++l) echo_increments(s, a, l);
     }
     end_call(s, a, ncol_entry);
 }

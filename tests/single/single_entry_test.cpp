@@ -156,3 +156,39 @@ TEST(SingleEntry, StoresTheMatrixPacked) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host's increments of level l move to level l+1, sorted by column code
+// with their rows and amounts, with the end mark behind them.
+TEST(SingleEntry, ShiftsSortedIncrementsUpOneLevel) {
+    ASSERT_NE(entry(), nullptr);
+    kav::test::TempDataDir dir;
+    Call c;
+    c.nlevel = 2;
+    c.ninc = {2, 1, 0, 0, 0, 0};
+    auto set = [&](int l, int i, int16_t col, int16_t row, double d) {
+        c.inccol[(l - 1) + 6 * (i - 1)] = col;
+        c.incrow[(l - 1) + 6 * (i - 1)] = row;
+        c.dinc[(l - 1) + 6 * (i - 1)] = d;
+    };
+    set(1, 1, 5002, -1, 1.5);
+    set(1, 2, 0, 0, 2.5);
+    set(2, 1, 5003, 0, -1.0);
+    c.run();
+    EXPECT_EQ(c.ninc[0], 0);
+    EXPECT_EQ(c.ninc[1], 2);
+    EXPECT_EQ(c.ninc[2], 1);
+    EXPECT_EQ(c.inccol[1], 0);
+    EXPECT_EQ(c.incrow[1], 0);
+    EXPECT_EQ(c.dinc[1], 2.5);
+    EXPECT_EQ(c.inccol[1 + 6], 5002);
+    EXPECT_EQ(c.incrow[1 + 6], -1);
+    EXPECT_EQ(c.dinc[1 + 6], 1.5);
+    EXPECT_EQ(c.inccol[1 + 12], 9999);
+    EXPECT_EQ(c.inccol[2], 5003);
+    EXPECT_EQ(c.dinc[2], -1.0);
+    EXPECT_EQ(c.inccol[2 + 6], 9999);
+}
+
+}  // namespace
