@@ -1,0 +1,59 @@
+// State of the allocation library: one structure for the whole library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "fmt.hpp"
+
+namespace kav::mix {
+
+constexpr int32_t LD = 100;       // leading dimension of the tableau
+constexpr int32_t MAXCOLS = 1026; // columns of the saved tableau
+constexpr int32_t MAXLAB = 1008;  // label lists and branch stack
+
+// The host's arguments, in the order of the entry.
+struct Args {
+    int16_t* NROW;
+    int16_t* NCOL;
+    int16_t* ITYPE;
+    double* AMAT;
+    int16_t* IITEM;
+    int16_t* NITEM;
+    int16_t* IGROUP;
+    int16_t* NGROUP;
+    int16_t* IGRPV;
+    int16_t* IITMV;
+    double* STATUS;
+    float* XOUT;
+    float* BEST0;
+    double* VALVAR;
+    float* RQTY;
+    int16_t* IPEN;
+    int16_t* IDEM;
+    int16_t* IGCAP;
+};
+
+struct MixState {
+    fmt::PrintUnit unit8;
+    int16_t NITER = 0;
+    int16_t IDEPTH = 1;
+    int16_t IERR = 0;
+    int16_t INTFL = 0;
+    double OBJL = 0.0;
+    double BESTZ = 0.0;
+    // Working tableau and labels, kept inside the library at full extent.
+    std::array<double, static_cast<size_t>(LD) * MAXCOLS> T{};
+    std::array<int16_t, LD> IROW{};
+    std::array<int16_t, MAXLAB> ICOL{}, ICOLSV{}, IVAR{};
+    // Saved start state.
+    int16_t m0 = 0, n0 = 0;
+    std::array<double, static_cast<size_t>(LD) * MAXCOLS> T0{};
+    std::array<int16_t, LD> IROW0{};
+    std::array<int16_t, MAXLAB> ICOL0{};
+};
+
+MixState& state();
+void tarvexo1(MixState& s, const Args& a);
+
+}  // namespace kav::mix
