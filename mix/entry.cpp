@@ -67,6 +67,8 @@ int16_t set_up(MixState& s, const Args& a) {
     for (int32_t j = 1; j <= n; ++j)
         for (int32_t i = 1; i <= m; ++i)
             s.T0[(j - 1) * static_cast<size_t>(LD) + (i - 1)] = host_at(a, i, j);
+    // Phase-two costs: row 1 as the host passed it.
+    for (int32_t j = 1; j <= n; ++j) s.COBJ[j - 1] = host_at(a, 1, j);
     s.BESTZ = static_cast<double>(*a.BEST0);
     return 0;
 }
@@ -84,16 +86,26 @@ void tarvexo1(MixState& s, const Args& a) {
     s.NITER = 0;
     s.IDEPTH = 1;
     s.IERR = 0;
+    s.taken = false;
     s.unit8.open(data_path("C:\\KAV\\KAV1.PNT"));
     s.unit8.write(fmt::lines::banner3(), {});
     // Counts the library's storage cannot hold are refused before any use.
     if (*a.NROW < 1 || *a.NROW > LD || *a.NCOL < 2 || *a.NCOL > MAXLAB || *a.NITEM < 0 ||
         *a.NITEM > *a.NCOL - 1 || *a.NGROUP < 0) {
-        s.IERR = 74;
+        s.IERR = ERR_COUNTS;
     } else {
         s.IERR = set_up(s, a);
     }
-    // The search over the integer variables is not built yet.
+    if (s.IERR == 0) {
+        s.IERR = search(s, a);
+        // The host sees the last solve only within the extents it passed.
+        for (int32_t j = 1; j <= s.n0; ++j)
+            for (int32_t i = 1; i <= s.m0; ++i)
+                a.AMAT[(j - 1) * static_cast<int64_t>(LD) + (i - 1)] = s.t(i, j);
+        for (int32_t i = 1; i <= s.m0; ++i) a.ITYPE[i - 1] = s.IROW[i - 1];
+    }
+    // A value is reported only when a solution was taken in this call.
+    if (!s.taken) *a.STATUS = 37.0;
     if (s.IERR != 0) s.unit8.write(F_ERROR, {s.IERR});
     s.unit8.write(F_ITER, {s.NITER});
     s.unit8.write(fmt::lines::time_lines(), {tstart, time_of_day()});

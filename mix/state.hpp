@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "fmt.hpp"
 
@@ -51,7 +52,31 @@ struct MixState {
     std::array<double, static_cast<size_t>(LD) * MAXCOLS> T0{};
     std::array<int16_t, LD> IROW0{};
     std::array<int16_t, MAXLAB> ICOL0{};
+    // Scales and norms of the working tableau.
+    std::array<double, LD> RSCL{}, RNORM{};
+    std::array<double, MAXCOLS> CSCL{}, CNORM{}, COBJ{};
+    // Solution of the last solve and allocation-step totals.
+    std::array<float, MAXLAB> XVAL{};
+    std::vector<int16_t> IGTOT;
+    std::vector<float> QDEL;
+    bool taken = false;  // an allocation step took a solution in this call
+    // Branch stack.
+    std::array<int16_t, MAXLAB + 1> IBRLAB{}, IBRBND{}, IBOTH{}, ALTV{}, ISVBND{}, BPINT{};
+    std::array<int32_t, MAXLAB + 1> ISVCOD{};
+    std::array<double, MAXLAB + 1> BPOBJ{};
+    double& t(int32_t i, int32_t j) { return T[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; }
 };
+
+// Codes of this library.
+constexpr int16_t ERR_EXTENT = 75;  // a node needs rows or columns beyond the storage
+constexpr int16_t ERR_COUNTS = 74;  // NROW, NCOL, NITEM or NGROUP outside what the storage holds
+
+// Solves the current node (working tableau restored by the caller); sets
+// IERR, INTFL, OBJL and, through the allocation step, BESTZ/STATUS/XOUT.
+void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n);
+
+// Branch and bound of one call; returns 0 or the code that ended it.
+int16_t search(MixState& s, const Args& a);
 
 MixState& state();
 void tarvexo1(MixState& s, const Args& a);
