@@ -30,11 +30,13 @@ struct Host {
     std::vector<double> amat;
     double status = -1.0;
     std::vector<float> xout;
+    int16_t ipen = 0, idem = 0, igcap = 32000, igroup = 3;
+    float qty = 1.0f;
     void call(const std::vector<double>& val) {
-        int16_t nitem = 1, ngroup = 1, iitem = 7, igroup = 3, ipen = 0, idem = 0, igcap = 32000;
+        int16_t nitem = 1, ngroup = 1, iitem = 7;
         std::vector<int16_t> igrpv(ncol, 3), iitmv(ncol, 7);
         std::vector<double> valvar(ncol, 0.0);
-        std::vector<float> rqty(ncol, 1.0f);
+        std::vector<float> rqty(ncol, qty);
         for (size_t k = 0; k < val.size(); ++k) valvar[k + 1] = val[k];
         xout.assign(ncol - 1, -9.0f);
         float best0 = 0.0f;
@@ -123,6 +125,54 @@ TEST(MixOracle, RandomProblemsReachTheIntegerOptimum) {
         }
     }
     EXPECT_GT(solved, 75);  // most problems have a solution to compare
+}
+
+// One variable fixed at 1 by an equation, value 10: the allocation step's
+// rounding, shortage and penalty, the group limit, and the ends that take no
+// solution (STATUS is then 37 whatever the host passed).
+TEST(MixOracle, AllocationStepAndEndsWithoutSolution) {
+    struct Case {
+        float qty;
+        int16_t idem, ipen, igcap, igroup;
+        double obj;      // objective entry of the variable
+        double status;   // expected STATUS
+        float shortage;  // expected XOUT of the shortage column (when taken)
+    };
+    const Case cases[] = {
+        {2.5f, 4, 3, 10, 3, -10.0, 10.0 - 3.0, 1.0f},     // 2.5 rounds to 3
+        {-2.5f, 4, 3, 10, 3, -10.0, 10.0 - 21.0, 7.0f},   // -2.5 rounds to -3
+        {5.0f, 4, 3, 10, 3, -10.0, 10.0, 0.0f},           // more than required
+        {1.0f, 0, 0, 0, 3, -10.0, 37.0, 0.0f},            // group limit exceeded at the root
+        {1.0f, 0, 0, 10, 4, -10.0, 37.0, 0.0f},           // group code missing: error end 5
+        {1.0f, 0, 0, 10, 3, -0.0005, 37.0, 0.0f},         // objective row empty: 73
+    };
+    for (const Case& c : cases) {
+        kav::test::TempDataDir dir;
+        Host h;
+        h.nrow = 2;
+        h.ncol = 3;
+        h.itype = {1, 0};
+        h.amat.assign(LD * 3, 0.0);
+        h.amat[0 * LD + 1] = 1.0;  // rhs of x1 = 1
+        h.amat[1 * LD + 0] = c.obj;
+        h.amat[1 * LD + 1] = 1.0;
+        h.qty = c.qty;
+        h.idem = c.idem;
+        h.ipen = c.ipen;
+        h.igcap = c.igcap;
+        h.igroup = c.igroup;
+        h.status = 123.0;
+        h.call({10.0});
+        EXPECT_EQ(h.status, c.status) << c.qty << " " << c.igcap << " " << c.igroup;
+        if (c.status != 37.0) {
+            EXPECT_EQ(h.xout[0], 1.0f);
+            EXPECT_EQ(h.xout[1], c.shortage);
+        }
+        EXPECT_EQ(h.nrow, 2);  // counts come back as passed
+        EXPECT_EQ(h.ncol, 3);
+        const std::string pnt = kav::test::read_file(dir.file("KAV1.PNT"));
+        EXPECT_EQ(pnt.rfind("\nBESM ELLAH EL RAHMAN EL RAHIM\n", 0), 0u) << pnt.substr(0, 60);
+    }
 }
 
 }  // namespace
