@@ -20,12 +20,6 @@ const Format F_DEC("(/25HBRANCH POINT DECREASED TO,I6,17H PROBLEM VARIABLE,I6/)"
 const Format F_CHG("(/12HBRANCH POINT,I6,28H CHANGED TO PROBLEM VARIABLE,I6,6H BOUND,I6,6H IBOTH,I6/)");
 const Format F_NONE("(/21HNO 0-1 SOLUTION FOUND/)");
 
-int16_t trunc16(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 32767.0) return 32767;
-    if (v <= -32768.0) return -32768;
-    return static_cast<int16_t>(v);
-}
 
 struct Search {
     MixState& s;

@@ -27,12 +27,6 @@ const Format F_IDX("(/3HI =,(7I10))");
 const Format F_XV("(/3X,(7D10.3))");
 const Format F_BEST("(/39HBEST MIXED 0-Z SOLUTION OBTAINED SO FAR/)");
 
-int16_t sat16(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 32767.0) return 32767;
-    if (v <= -32768.0) return -32768;
-    return static_cast<int16_t>(v);  // truncation toward zero
-}
 int32_t sat32(int64_t v) {
     return static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
 }
@@ -287,7 +281,7 @@ void Solve::allocate(int32_t n0) {
         for (int32_t q = 0; q < g && gi < 0; ++q)
             if (a.IGROUP[q] == a.IGRPV[k - 1]) gi = q;
         if (gi < 0) return banner(5), void(s.IERR = 5);
-        s.IGTOT[gi] = sat16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
+        s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
         for (int32_t q = 0; q < p && mi < 0; ++q)
             if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
         if (mi < 0) return banner(6), void(s.IERR = 5);
@@ -335,7 +329,7 @@ void Solve::end_phase_two() {
         }
         const int32_t v = l - 5000;
         if (v > n0 - 1) continue;
-        const int16_t nn = sat16(q);
+        const int16_t nn = trunc16(q);
         if (std::fabs(q - nn) <= INTTOL) s.XVAL[v - 1] = nn;
         else if (std::fabs(q - 1 - nn) <= INTTOL) s.XVAL[v - 1] = nn + 1.0f;
         else s.XVAL[v - 1] = static_cast<float>(q), integral = false;

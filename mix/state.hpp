@@ -67,6 +67,14 @@ struct MixState {
     double& t(int32_t i, int32_t j) { return T[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; }
 };
 
+// Truncation toward zero to a 16-bit integer, saturating at its limits (NaN gives 0).
+inline int16_t trunc16(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 32767.0) return 32767;
+    if (v <= -32768.0) return -32768;
+    return static_cast<int16_t>(v);
+}
+
 // Codes of this library.
 constexpr int16_t ERR_EXTENT = 75;  // a node needs rows or columns beyond the storage
 constexpr int16_t ERR_COUNTS = 74;  // NROW, NCOL, NITEM or NGROUP outside what the storage holds
