@@ -11,6 +11,7 @@
 #include "comm.hpp"
 #include "dlines.hpp"
 #include "input.hpp"
+#include "search.hpp"
 #include "worker.hpp"
 
 using namespace kav;
@@ -59,9 +60,7 @@ void master_run(MpiState& st) {
     if (st.IERR != 0) setup_failure(st, 777);
     st.IERR = read_and_send(st, *box);
     if (st.IERR != 0) setup_failure(st, (st.IERR == 27 || st.IERR == 28) ? 1000 * st.KMAST + st.KSUB : 777);
-    write_no_results(st);
-    for (int m = 1; m <= NPERSUB; ++m)
-        for (int k = 1; k <= st.NSUB; ++k) send1(rank_of(k, m), rank_of(k, m), 153, int16_t{1});
+    master_search(st, box);
 }
 
 void worker_run(MpiState& st) {
@@ -73,6 +72,7 @@ void worker_run(MpiState& st) {
     std::snprintf(name, sizeof name, "C:\\KAV\\KAV%3d.PNT", st.MYID + 100);
     st.pnt.open(data_path(name));
     st.pnt.write(fmt::lines::banner3(), {int32_t{1}});
+    box->pnt.share(st.pnt);
     box->sv.KCUR = st.KSUB;
     if (!receive_setup(st, *box)) {
         st.IERR = 149;

@@ -1,11 +1,17 @@
 // Worker processes of kavmpi.
 #include "worker.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "comm.hpp"
 #include "input.hpp"
+#include "cycle.hpp"
+#include "dlines.hpp"
+#include "driver.hpp"
 #include "packed.hpp"
+#include "simplx.hpp"
 
 namespace kav::mpi {
 
@@ -136,13 +142,171 @@ bool receive_setup(MpiState& st, DecompState& ds) {
     return true;
 }
 
+namespace {
+
+// The worker's tableau as built for a level, kept to restart from.
+struct Saved {
+    std::vector<double> t;
+    std::vector<int16_t> irow, icol;
+    int16_t m = 0, n = 0;
+};
+
+const fmt::Format& f_label() {
+    static const fmt::Format f("(114X,I6)");
+    return f;
+}
+
+void print_tableau(MpiState& st, SolverState& sv) {
+    std::vector<fmt::Item> it;
+    for (int32_t j = 1; j <= sv.N; ++j) it.emplace_back(sv.ICOL[j]);
+    st.pnt.write(fmt::lines::status_line(), it);
+    for (int32_t i = 1; i <= sv.M; ++i) {
+        it.clear();
+        for (int32_t j = 1; j <= sv.N; ++j) it.emplace_back(sv.t(i, j));
+        st.pnt.write(f_values8(), it);
+        st.pnt.write(f_label(), {sv.IROW[i]});
+    }
+}
+
+// Builds the tableau of level L: the first matrix, the coupling matrix, the
+// level's increments, and the scan of every row and column.  Returns false
+// when the scan finds a row or column without magnitude (IERR 73).
+bool build(MpiState& st, DecompState& ds, int16_t level) {
+    SolverState& sv = ds.sv;
+    const int32_t k = st.KSUB, m = sv.NRK[k], n = sv.NCK[k];
+    sv.M = static_cast<int16_t>(m);
+    sv.N = static_cast<int16_t>(n);
+    packed::MemValueSource vs{st.tab_vals.data(), static_cast<int32_t>(st.tab_vals.size())};
+    packed::MemRunSource rs{st.tab_runs.data(), static_cast<int32_t>(st.tab_runs.size())};
+    const packed::UnpackResult r = packed::unpack(&sv.T[LDT + 1], LDT, m, n, vs, rs, sv.NIXBK[k]);
+    if (r.values != sv.NNZK[k] || r.zeros != sv.NZEROK[k] || int64_t{r.values} + r.zeros != int64_t{m} * n) {
+        st.pnt.write(fmt::lines::banner3(), {int32_t{1}});
+        st.pnt.write(fmt::lines::status_line(), {int32_t{k}, sv.NNZK[k], r.values, sv.NZEROK[k], r.zeros,
+                                                 r.values + r.zeros, m, n});
+        sv.IERR = 2;
+        st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{2}});
+    }
+    packed::MemValueSource cv{st.cpl_vals[0].data(), static_cast<int32_t>(st.cpl_vals[0].size())};
+    packed::MemRunSource cr{st.cpl_runs[0].data(), static_cast<int32_t>(st.cpl_runs[0].size())};
+    packed::unpack(sv.ACPL, LDC, st.RMAX, n, cv, cr, sv.NIXBC[k]);
+    for (int32_t i = 1; i <= m; ++i) sv.IROW[i] = st.irow0[i - 1];
+    for (int32_t j = 1; j <= n; ++j) sv.ICOL[j] = st.icol0[j - 1];
+    sv.IROW[1] = 0;
+    sv.ICOL[1] = 0;
+    if (st.PAR5FL == 1 || (st.PAR5FL == 0 && level >= 2)) {
+        for (int32_t i = 1; i <= sv.NINC[k][level]; ++i) {
+            int32_t row, col;
+            if (!increment_place(sv.INCCOL[k][level][i], sv.INCROW[k][level][i], m, n, row, col)) continue;
+            const double d = sv.DINC[k][level][i];
+            sv.t(row, col) = sv.t(row, col) + d;
+            if (row == 1) sv.acpl(1, col) = sv.acpl(1, col) + d;
+        }
+    }
+    auto has_magnitude = [&](bool is_row, int32_t x) {
+        const int32_t len = is_row ? n : m;
+        for (int32_t y = 1; y <= len; ++y)
+            if (std::fabs(is_row ? sv.t(x, y) : sv.t(y, x)) > 0.001) return true;
+        return false;
+    };
+    bool ok = true;
+    for (int32_t j = 2; j <= n && ok; ++j) ok = has_magnitude(false, j);
+    for (int32_t i = 1; i <= m && ok; ++i) ok = has_magnitude(true, i);
+    if (!ok) {
+        print_tableau(st, sv);
+        sv.IERR = 73;
+        st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{73}});
+        return false;
+    }
+    // The worker's tableau is solved unscaled: unit scales.
+    sv.OSCL[k] = 1.0;
+    for (int32_t i = 1; i <= m; ++i) sv.RSCL[k][i] = 1.0;
+    for (int32_t j = 1; j <= n; ++j) sv.CSCL[k][j] = 1.0;
+    for (int32_t j = 1; j <= n; ++j) sv.ICOLSV[j] = sv.ICOL[j];
+    sv.NSV = static_cast<int16_t>(n);
+    sv.NPIV = 0;
+    sv.KADJ[k] = 0.0;
+    return true;
+}
+
+void save(SolverState& sv, Saved& s) {
+    s.m = sv.M;
+    s.n = sv.N;
+    s.t.assign(static_cast<size_t>(LDT) * (s.n + 1), 0.0);
+    std::copy(sv.T, sv.T + s.t.size(), s.t.begin());
+    s.irow.assign(sv.IROW, sv.IROW + s.m + 1);
+    s.icol.assign(sv.ICOL, sv.ICOL + s.n + 1);
+}
+
+void restore(SolverState& sv, const Saved& s) {
+    sv.M = s.m;
+    sv.N = s.n;
+    std::copy(s.t.begin(), s.t.end(), sv.T);
+    std::copy(s.irow.begin(), s.irow.end(), sv.IROW);
+    std::copy(s.icol.begin(), s.icol.end(), sv.ICOL);
+    for (int32_t j = 1; j <= s.n; ++j) sv.ICOLSV[j] = sv.ICOL[j];
+    sv.NSV = s.n;
+}
+
+}  // namespace
+
 void worker_loop(MpiState& st, DecompState& ds) {
-    (void)ds;
+    SolverState& sv = ds.sv;
+    const int me = st.MYID;
+    const int32_t k = st.KSUB, nc = sv.NCK[k];
+    int16_t last_level = 0;
+    Saved saved;
+    double own[NSLOT + 2] = {};  // each proposal's own objective
     for (;;) {
-        const int16_t stop = recv1<int16_t>(0, st.MYID, 153);
+        int16_t stop = recv1<int16_t>(0, me, 153);
         if (stop == 1) return;
-        // The cycle's exchanges follow here.
-        return;
+        const int16_t level = recv1<int16_t>(0, me, 150);
+        const int16_t nbrpt = recv1<int16_t>(0, me, 137);
+        if (level < 1 || level > st.NLEVEL + 1 || nbrpt < 1 || nbrpt > BPMAX) {
+            st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{149}});
+            abort_all(1);
+        }
+        sv.NBRPT = nbrpt;
+        recv(0, me, 138, &sv.IBPPRB[1], nbrpt);
+        recv(0, me, 139, &sv.IBPVAR[1], nbrpt);
+        recv(0, me, 140, &sv.IBOTH[1], nbrpt);
+        const int16_t irstrt = recv1<int16_t>(0, me, 141);
+        const int16_t n = recv1<int16_t>(0, me, 142);
+        if (n < 0 || n > NSLOT) {
+            st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{149}});
+            abort_all(1);
+        }
+        recv(0, me, 143, &sv.LAMBDA[k][1], n);
+        recv(0, me, 144, &sv.PIM[2], st.RMAX - 2);
+        sv.NPROP[k] = n;
+        sv.LEVEL = level;
+        sv.KCUR = static_cast<int16_t>(k);
+        sv.IERR = 0;
+        sv.IREJ = 0;
+        bool solve = true;
+        if (irstrt == 1) {
+            if (level == last_level) {
+                restore(sv, saved);
+            } else {
+                solve = build(st, ds, level);
+                last_level = level;
+                save(sv, saved);
+            }
+        }
+        if (solve) {
+            simplx(ds, irstrt == 2 ? int16_t{2} : int16_t{1});
+            if (sv.IERR == 0 && sv.IREJ == 0 && n + 1 <= NSLOT)
+                own[n + 1] = sv.PROPZ[k][n + 1] + price_deduction(ds, k, n + 1);
+        } else {
+            stop = 1;
+        }
+        send1(0, me, 154, stop);
+        send1(0, me, 145, static_cast<int16_t>(sv.NITER));
+        send(0, me, 146, &own[1], n + 1);
+        for (int32_t c = 1; c <= n + 1; ++c) send(0, me, 147, &sv.PROPX[k][c > NSLOT ? NSLOT : c][1], nc - 2);
+        send1(0, me, 149, sv.IERR);
+        send1(0, me, 148, sv.IREJ);
+        if (sv.IERR == 6) send1(0, me, 151, sv.LBLBAD);
+        if (sv.IERR == 5) send1(0, me, 152, sv.RESV[level]);
     }
 }
 
