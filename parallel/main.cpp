@@ -43,6 +43,7 @@ void write_no_results(MpiState& st) {
 [[noreturn]] void setup_failure(MpiState& st, int32_t problem) {
     st.pnt.write(decomp::dl::error_line_mpi(), {problem, st.IERR});
     write_no_results(st);
+    st.par5.close();  // the record must be in the file before the abort
     st.pnt.close();
     abort_all(1);
 }
