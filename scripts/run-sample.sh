@@ -9,7 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 bash "$root/scripts/setup.sh"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp mix_sample kavmix >/dev/null
+cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp mix_sample kavmix single_sample kavsolve_single >/dev/null
 mkdir -p KAV
 export KAV_DATA_DIR="$PWD/KAV"
 lib="${1:-$build/decomp/libkavsolve.so}"
@@ -17,3 +17,6 @@ shift || true
 "$build/examples/host_sample" "$lib" "$@"
 # The allocation sample: two groups, three items, one shortage.
 "$build/examples/mix_sample" "$build/mix/libkavmix.so"
+# The single-problem sample: a knapsack with two resources and one
+# sensitivity level.
+"$build/examples/single_sample" "$build/single/libkavsolve.so"
