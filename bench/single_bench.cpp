@@ -29,7 +29,7 @@ namespace {
 using kav::test::SingleHost;
 constexpr int ROWS = 240, COLS = 2000, NV = COLS - 1;
 
-// Profits and weights 1..100, independent; the first TIGHT rows hold 3% of
+// Profits and weights 1..100, independent; the first TIGHT rows hold 1% of
 // their weight sum, the others 60%, so a few rows decide the optimum while
 // every row stays dense in the tableau.
 constexpr int TIGHT = 2;
@@ -44,7 +44,7 @@ struct Knapsack {
         for (int i = 0; i < ROWS - 1; ++i) {
             double sum = 0.0;
             for (double& x : a[i]) sum += x = u(g);
-            b.push_back(std::floor(sum * (i < TIGHT ? 0.03 : 0.6)));
+            b.push_back(std::floor(sum * (i < TIGHT ? 0.01 : 0.6)));
         }
     }
 };
