@@ -89,10 +89,23 @@ Problem random_problem(Rng& r, int n, int m) {
     return p;
 }
 
+// The problem of a level: the stored problem plus that level's increments.
+Problem at_level(Problem p, const std::vector<Inc>& incs) {
+    for (const Inc& i : incs) {
+        const int v = i.col == 0 ? 0 : i.col - 5000, row = -i.row - 1;
+        if (i.row == 0) {
+            (v == 0 ? p.d0 : p.c[v - 1]) += i.d;
+        } else {
+            (v == 0 ? p.b[row] : p.a[row][v - 1]) += i.d;
+        }
+    }
+    return p;
+}
+
 // Increments of the objective (coefficients and constant), right-hand sides
 // and matrix entries that keep profits >= 1, right-hand sides >= 0 and
-// positive entries positive.
-std::vector<Inc> random_incs(Rng& r, const Problem& p, int count) {
+// positive entries positive, also when two of them meet one entry.
+std::vector<Inc> random_incs(Rng& r, Problem p, int count) {
     std::vector<Inc> incs;
     for (int i = 0; i < count; ++i) {
         const int v = r(1, p.n), row = r(0, p.m - 1);
@@ -105,21 +118,9 @@ std::vector<Inc> random_incs(Rng& r, const Problem& p, int count) {
             incs.push_back({int16_t(5000 + v), int16_t(-(row + 1)), double(r(a > 0 ? 1 - a : 0, 8))});
         }
         }
+        p = at_level(p, {incs.back()});
     }
     return incs;
-}
-
-// The problem of a level: the stored problem plus that level's increments.
-Problem at_level(Problem p, const std::vector<Inc>& incs) {
-    for (const Inc& i : incs) {
-        const int v = i.col == 0 ? 0 : i.col - 5000, row = -i.row - 1;
-        if (i.row == 0) {
-            (v == 0 ? p.d0 : p.c[v - 1]) += i.d;
-        } else {
-            (v == 0 ? p.b[row] : p.a[row][v - 1]) += i.d;
-        }
-    }
-    return p;
 }
 
 std::string describe(const Problem& p, const std::vector<std::vector<Inc>>& levels) {
