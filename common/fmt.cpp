@@ -465,6 +465,17 @@ int PrintUnit::open(const std::string& path) {
     return 0;
 }
 
+int PrintUnit::share(const PrintUnit& other) {
+    close();
+    if (other.fd_ < 0) return EBADF;
+    const int fd = ::dup(other.fd_);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    fd_ = fd;
+    cut_ = true;
+    path_ = other.path_;
+    return 0;
+}
+
 void PrintUnit::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

@@ -99,6 +99,10 @@ public:
     // kav::data_path).  Returns 0 or the nonzero status (errno) of the
     // failed open; the unit is then closed.
     int open(const std::string& path);
+    // Writes into the file of `other` at its position (the two units share
+    // one file offset), so several writers of one program keep line order.
+    // Call after `other` has written its first line.
+    int share(const PrintUnit& other);
     void close();
     bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }

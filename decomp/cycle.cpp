@@ -122,15 +122,16 @@ void dump_work_tableau(DecompState& ds, int32_t k) {
     }
 }
 
-// Builds, locates and transforms the column of proposal n of problem k.
-// Returns false (IERR 4 and the message) when an entry has no place.
+}  // namespace
+
 bool add_column(DecompState& ds, int32_t k, int32_t n) {
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
     const int32_t c = dv.NCOLM + 1;
     const int32_t nrow = dv.NROWM;
     for (int32_t i = 1; i <= nrow; ++i) dv.tm(i, c) = 0.0;
-    const double cost = (sv.PROPZ[k][n] + price_deduction(ds, k, n)) / sv.OBJSCL;
+    const double own = sv.MPIRUN ? sv.PROPZ[k][n] : sv.PROPZ[k][n] + price_deduction(ds, k, n);
+    const double cost = own / sv.OBJSCL;
     dv.ICOLM[c] = 1000 * k + n;
     for (int32_t i = 1; i <= nrow; ++i) dv.YCOL[i] = 0.0;
 
@@ -166,14 +167,13 @@ bool add_column(DecompState& ds, int32_t k, int32_t n) {
     if (!ok) {
         sv.IERR = 4;
         sv.KCUR = 777;
-        ds.pnt.write(dl::not_in_master(), {int16_t{777}, 1000 * k + n});
+        if (!sv.MPIRUN) ds.pnt.write(dl::not_in_master(), {int16_t{777}, 1000 * k + n});
         return false;
     }
     for (int32_t i = 1; i <= nrow; ++i) dv.tm(i, c) = dv.tm(i, c) + dv.YCOL[i];
     return true;
 }
 
-}  // namespace
 
 void cycle(DecompState& ds) {
     SolverState& sv = ds.sv;
@@ -230,26 +230,19 @@ void cycle(DecompState& ds) {
                 continue;
             }
             const int32_t n = sv.NPROP[k] + 1;
-            if (!(sv.PIC[k] == 0.0 || sv.TOLELM + sv.PIC[k] < sv.PROPZ[k][n] / sv.OBJSCL)) continue;
+            if (!proposal_enters(ds, k, n)) continue;
             if (dv.NCOLM + 1 > TMCOLS) continue;  // cannot happen: 7 columns per subproblem
             if (!add_column(ds, k, n)) {
                 dv.RCODE = RC_STOP;
                 return;
             }
-            const int32_t c = dv.NCOLM + 1;
-            if (dv.tm(1, c) < -sv.TOLELM || n == 1 || sv.KFLAG[k] == 1) {
-                dv.NCOLM = static_cast<int16_t>(c);
-                sv.NPROP[k] = static_cast<int16_t>(n);
+            if (retain_column(ds, k, n)) {
                 dv.ENTD[k] = 1.0f;
                 entered = true;
             }
         }
         if (!entered) {
-            if (sv.PRTSW == 1) {
-                ds.pnt.write(dl::continuous_complete(), {});
-                std::vector<double> x = current_values(ds);
-                print_solution(ds, x);
-            }
+            if (sv.PRTSW == 1) print_continuous(ds);
             dv.RCODE = RC_DONE;
             return;
         }
@@ -268,43 +261,77 @@ void cycle(DecompState& ds) {
             return;
         }
 
-        // Combined solution of the master weights.
-        int32_t nvres = 0;
-        for (int32_t k = 1; k <= sv.NSUB; ++k) nvres += sv.NCK[k] - 2;
-        dv.NVRES = static_cast<int16_t>(nvres);
-        bool integral = true;
-        int32_t pos = 0;
-        for (int32_t k = 1; k <= sv.NSUB; ++k) {
-            const int32_t nv = sv.NCK[k] - 2;
-            for (int32_t j = 1; j <= nv; ++j) {
-                double x = 0.0;
-                for (int32_t n = 1; n <= sv.NPROP[k]; ++n) x = x + sv.LAMBDA[k][n] * sv.PROPX[k][n][j];
-                if (j <= sv.NZK[k]) {
-                    if (std::fabs(x) < sv.TOLPIV) x = 0.0;
-                    else if (std::fabs(x - 1.0) < sv.TOLPIV) x = 1.0;
-                    if (x != 0.0 && x != 1.0) integral = false;
-                }
-                dv.xcur(l, pos + j) = x;
-            }
-            pos += nv;
-        }
         dv.SMODE = 2;
-        if (!integral) {
+        if (!combine(ds)) {
             dv.INTFL[l] = 0;
             continue;
         }
         dv.INTFL[l] = 1;
-        if (dv.OBJL[l] > dv.BESTL[l]) {
-            dv.BESTL[l] = dv.OBJL[l];
-            sv.RESV[l] = dv.OBJL[l];
-            for (int32_t i = 1; i <= dv.NVRES; ++i) dv.xres(l, i) = dv.xcur(l, i);
-            if (sv.PRTSW == 1) {
-                ds.pnt.write(dl::best_mixed(), {static_cast<int16_t>(l - 1)});
-                std::vector<double> x = current_values(ds);
-                print_solution(ds, x);
-            }
-        }
+        take_incumbent(ds);
     }
+}
+
+bool proposal_enters(const DecompState& ds, int32_t k, int32_t n) {
+    const SolverState& sv = ds.sv;
+    return sv.PIC[k] == 0.0 || sv.TOLELM + sv.PIC[k] < sv.PROPZ[k][n] / sv.OBJSCL;
+}
+
+bool retain_column(DecompState& ds, int32_t k, int32_t n) {
+    SolverState& sv = ds.sv;
+    DriverState& dv = ds.dv;
+    const int32_t c = dv.NCOLM + 1;
+    if (!(dv.tm(1, c) < -sv.TOLELM || n == 1 || sv.KFLAG[k] == 1)) return false;
+    dv.NCOLM = static_cast<int16_t>(c);
+    sv.NPROP[k] = static_cast<int16_t>(n);
+    return true;
+}
+
+bool combine(DecompState& ds) {
+    SolverState& sv = ds.sv;
+    DriverState& dv = ds.dv;
+    const int32_t l = sv.LEVEL;
+    int32_t nvres = 0;
+    for (int32_t k = 1; k <= sv.NSUB; ++k) nvres += sv.NCK[k] - 2;
+    dv.NVRES = static_cast<int16_t>(nvres);
+    bool integral = true;
+    int32_t pos = 0;
+    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+        const int32_t nv = sv.NCK[k] - 2;
+        for (int32_t j = 1; j <= nv; ++j) {
+            double x = 0.0;
+            for (int32_t n = 1; n <= sv.NPROP[k]; ++n) x = x + sv.LAMBDA[k][n] * sv.PROPX[k][n][j];
+            if (j <= sv.NZK[k]) {
+                if (std::fabs(x) < sv.TOLPIV) x = 0.0;
+                else if (std::fabs(x - 1.0) < sv.TOLPIV) x = 1.0;
+                if (x != 0.0 && x != 1.0) integral = false;
+            }
+            dv.xcur(l, pos + j) = x;
+        }
+        pos += nv;
+    }
+    return integral;
+}
+
+bool take_incumbent(DecompState& ds) {
+    SolverState& sv = ds.sv;
+    DriverState& dv = ds.dv;
+    const int32_t l = sv.LEVEL;
+    if (!(dv.OBJL[l] > dv.BESTL[l])) return false;
+    dv.BESTL[l] = dv.OBJL[l];
+    sv.RESV[l] = dv.OBJL[l];
+    for (int32_t i = 1; i <= dv.NVRES; ++i) dv.xres(l, i) = dv.xcur(l, i);
+    if (sv.PRTSW == 1) {
+        ds.pnt.write(dl::best_mixed(), {static_cast<int16_t>(l - 1)});
+        std::vector<double> x = current_values(ds);
+        print_solution(ds, x);
+    }
+    return true;
+}
+
+void print_continuous(DecompState& ds) {
+    ds.pnt.write(dl::continuous_complete(), {});
+    std::vector<double> x = current_values(ds);
+    print_solution(ds, x);
 }
 
 }  // namespace kav::decomp

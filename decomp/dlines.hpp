@@ -39,7 +39,15 @@ KAV_DL_LINE(sens_level, "(/17HSENSITIVITY LEVEL,I6/)")
 KAV_DL_LINE(total_iter_prob, "(/37HTOTAL NUMBER OF ITERATIONS OF PROBLEM,I2, 2H =,I7/)")
 KAV_DL_LINE(total_iter_master, "(/47HTOTAL NUMBER OF ITERATIONS OF MASTER PROBLEM  =,I7/)")
 
+KAV_DL_LINE(error_line_mpi, "(/7HPROBLEM,I5,11H ERROR CODE,I3,/)")
+
 #undef KAV_DL_LINE
+
+// The banner and error lines of the running program (see SolverState::MPIRUN).
+inline const fmt::Format& banner(int16_t mpirun) { return mpirun ? fmt::lines::banner3() : fmt::lines::banner5(); }
+inline const fmt::Format& error_line(int16_t mpirun) {
+    return mpirun ? error_line_mpi() : fmt::lines::error_line();
+}
 
 // Item lists built from arrays.
 inline std::vector<fmt::Item> reals(std::span<const double> v) {

@@ -278,13 +278,6 @@ int16_t rebuild(BinUnit& vals, BinUnit& runs, double* a, int32_t lda, int32_t m,
     return 0;
 }
 
-// The row and column of increment (c, r) in an m x n tableau; false when
-// either lies outside it.
-bool increment_place(int16_t c, int16_t r, int32_t m, int32_t n, int32_t& row, int32_t& col) {
-    col = c == 0 ? 1 : (c < 5000 ? c + 1 : c - 4999);
-    row = r == 0 ? 1 : (-r < 5000 ? 1 - r : -r - 4999);
-    return col >= 1 && col <= n && row >= 1 && row <= m;
-}
 
 // Smallest and largest magnitude above ATINY of a row or column.
 struct Range {
@@ -412,32 +405,6 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
         }
     }
     return Flow::go;
-}
-
-void setup_master(DecompState& ds) {
-    SolverState& sv = ds.sv;
-    DriverState& dv = ds.dv;
-    dv.NROWM = static_cast<int16_t>(sv.NSUB + sv.NCROW - 1);
-    for (int32_t i = 1; i <= dv.NROWM; ++i) dv.tm(i, 1) = 0.0;
-    dv.ICOLM[1] = 0;
-    dv.IROWM[1] = 0;
-    dv.IROWMS[1] = 0;
-    for (int32_t i = 2; i <= sv.NSUB + 1; ++i) {
-        dv.tm(i, 1) = 1.0;
-        dv.IROWM[i] = -(4999 + i);
-    }
-    for (int32_t i = sv.NSUB + 2; i <= dv.NROWM; ++i) {
-        dv.tm(i, 1) = sv.RHSC[i - sv.NSUB];
-        dv.IROWM[i] = 1 - i;
-    }
-    for (int32_t i = 2; i <= dv.NROWM; ++i) dv.IROWMS[i] = dv.IROWM[i];
-    dv.NCOLM = 1;
-    for (int32_t k = 0; k <= NPROB; ++k) sv.PIC[k] = 0.0;
-    for (int32_t i = 0; i <= LDC; ++i) sv.PIM[i] = 0.0;
-    if (sv.DMPSW != 0) {
-        ds.pnt.write(dl::initial_tableau(), {int16_t{777}});
-        dump_master(ds);
-    }
 }
 
 // ---- search ------------------------------------------------------------------
@@ -722,6 +689,38 @@ void final_output(DecompState& ds) {
 }
 
 }  // namespace
+
+void setup_master(DecompState& ds) {
+    SolverState& sv = ds.sv;
+    DriverState& dv = ds.dv;
+    dv.NROWM = static_cast<int16_t>(sv.NSUB + sv.NCROW - 1);
+    for (int32_t i = 1; i <= dv.NROWM; ++i) dv.tm(i, 1) = 0.0;
+    dv.ICOLM[1] = 0;
+    dv.IROWM[1] = 0;
+    dv.IROWMS[1] = 0;
+    for (int32_t i = 2; i <= sv.NSUB + 1; ++i) {
+        dv.tm(i, 1) = 1.0;
+        dv.IROWM[i] = -(4999 + i);
+    }
+    for (int32_t i = sv.NSUB + 2; i <= dv.NROWM; ++i) {
+        dv.tm(i, 1) = sv.RHSC[i - sv.NSUB];
+        dv.IROWM[i] = 1 - i;
+    }
+    for (int32_t i = 2; i <= dv.NROWM; ++i) dv.IROWMS[i] = dv.IROWM[i];
+    dv.NCOLM = 1;
+    for (int32_t k = 0; k <= NPROB; ++k) sv.PIC[k] = 0.0;
+    for (int32_t i = 0; i <= LDC; ++i) sv.PIM[i] = 0.0;
+    if (sv.DMPSW != 0) {
+        ds.pnt.write(dl::initial_tableau(), {int16_t{777}});
+        dump_master(ds);
+    }
+}
+
+bool increment_place(int16_t c, int16_t r, int32_t m, int32_t n, int32_t& row, int32_t& col) {
+    col = c == 0 ? 1 : (c < 5000 ? c + 1 : c - 4999);
+    row = r == 0 ? 1 : (-r < 5000 ? 1 - r : -r - 4999);
+    return col >= 1 && col <= n && row >= 1 && row <= m;
+}
 
 void decomp(DecompState& ds) {
     SolverState& sv = ds.sv;

@@ -3,11 +3,21 @@
 // runs decomposition and branch and bound for each sensitivity level.
 #pragma once
 
+#include <cstdint>
+
 namespace kav::decomp {
 
 struct DecompState;
 
 // No arguments and no result: results go to PAR5.DAT and KAV100.PNT.
 void decomp(DecompState& ds);
+
+// The master tableau of the set-up: the convexity rows and the common
+// resources' right-hand sides RHSC, no proposal column yet.
+void setup_master(DecompState& ds);
+
+// The row and column of increment (column code c, row code r) in an m x n
+// tableau; false when either lies outside it.
+bool increment_place(int16_t c, int16_t r, int32_t m, int32_t n, int32_t& row, int32_t& col);
 
 }  // namespace kav::decomp

@@ -144,10 +144,12 @@ int16_t common_limits(const Args& a) {
 
 // NZO of the call: the 0-Z variables are columns 2..NZO+1 of the subproblem,
 // and their values come from host arrays of 860 rows.  The attribute words
-// IZA1..IZA4 hold NCOL entries, so NZO+1 may not pass NCOL either.
+// IZA1..IZA4 hold NCOL entries, so NZO+1 may not pass NCOL either; and the
+// last column is the weight variable, which cannot be a 0-Z variable (the
+// solve would refuse the subproblem), so NZO+1 stays below NCOL.
 bool nzo_fits(const Args& a) {
     const int32_t nzo = *a.NZO;
-    return nzo >= 0 && nzo < ENT_LDZ && nzo <= *a.NCOL - 1;
+    return nzo >= 0 && nzo < ENT_LDZ && nzo <= *a.NCOL - 2;
 }
 
 // Limits of a subproblem call K (first call included).  The problem number

@@ -118,7 +118,7 @@ bool close_first_phase(DecompState& ds, int16_t& mmode) {
         if (!(k > sv.NSUB || (k >= 1 && sv.KFLAG[k] != 0))) continue;
         if (std::fabs(dv.tm(i, 1)) > tol) {
             dv.MBADROW = static_cast<int16_t>(i);  // CYCLE names its label
-            ds.pnt.write(fmt::lines::banner5(), {int16_t{2}});
+            ds.pnt.write(dl::banner(sv.MPIRUN), {int16_t{2}});
             sv.IERR = 4;
             return false;
         }
@@ -291,7 +291,7 @@ void master(DecompState& ds, int16_t& mmode) {
     for (;;) {
         if (dv.NITMC >= MASTER_PIVOT_CAP) {
             // A cycling master would never end: give up like an infeasible one.
-            ds.pnt.write(fmt::lines::banner5(), {int16_t{37}});
+            ds.pnt.write(dl::banner(sv.MPIRUN), {int16_t{37}});
             sv.IERR = 5;
             return;
         }

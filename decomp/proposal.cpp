@@ -14,6 +14,7 @@
 #include <cmath>
 #include <vector>
 
+#include "dlines.hpp"
 #include "fmt.hpp"
 #include "simplx.hpp"
 #include "simplx_impl.hpp"
@@ -274,10 +275,11 @@ void form_proposal(Run& x) {
     fmt::PrintUnit& p = x.ds.pnt;
     if (!accepted) {
         s.IREJ = 1;
-        p.write(fmt::lines::error_line(), {static_cast<int16_t>(k), int16_t{73}});
+        p.write(dl::error_line(s.MPIRUN), {static_cast<int16_t>(k), int16_t{73}});
         return;
     }
     if (s.PRTSW != 0) {
+        if (s.MPIRUN) p.write(dl::sens_level(), {static_cast<int16_t>(s.LEVEL - 1)});
         p.write(f_opt(), {static_cast<int16_t>(k)});
         p.write(f_obj(), {z, s.NITER});
         p.write(f_sv(), std::span<const fmt::Item>{});

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <vector>
 
+#include "dlines.hpp"
 #include "fmt.hpp"
 #include "simplx_impl.hpp"
 
@@ -102,7 +103,10 @@ void dump_tableau(Run& x) {
 void diag_dump(Run& x) {
     SolverState& s = x.s;
     fmt::PrintUnit& p = x.ds.pnt;
-    p.write(fmt::lines::status_line(), {s.IPHASE, s.IDUAL, static_cast<int16_t>(x.k), s.SMODEW, s.M, s.N});
+    if (s.MPIRUN)
+        p.write(fmt::lines::status_line(), {s.IPHASE, s.IDUAL, static_cast<int16_t>(x.k), s.SMODEW, s.M, s.N, x.nck()});
+    else
+        p.write(fmt::lines::status_line(), {s.IPHASE, s.IDUAL, static_cast<int16_t>(x.k), s.SMODEW, s.M, s.N});
     p.write(f_reals(), {static_cast<double>(s.FUNB), static_cast<double>(s.FBND), static_cast<double>(s.FINF),
                         static_cast<double>(s.FRTY)});
     const int32_t c = (s.IC >= 0 && s.IC <= MAXCOL) ? s.IC : 0;
@@ -110,14 +114,14 @@ void diag_dump(Run& x) {
     p.write(fmt::lines::status_line(), {s.IC, s.IR, s.ICOL[c], s.IROW[r]});
     p.write(f_reals(), {s.RAT1, s.RAT2, s.PIV1, s.PIV2, s.DRAT, s.DPIV});
     std::vector<fmt::Item> it;
-    p.write(fmt::lines::banner5(), {int16_t{46}});
+    p.write(dl::banner(s.MPIRUN), {int16_t{46}});
     for (int32_t j = 1; j <= x.nck(); ++j) it.emplace_back(s.CSCL[x.k][j]);
     p.write(f_reals(), it);
-    p.write(fmt::lines::banner5(), {int16_t{47}});
+    p.write(dl::banner(s.MPIRUN), {int16_t{47}});
     it.clear();
     for (int32_t i = 1; i <= s.M; ++i) it.emplace_back(s.RSCL[x.k][i]);
     p.write(f_reals(), it);
-    p.write(fmt::lines::banner5(), {int16_t{55}});
+    p.write(dl::banner(s.MPIRUN), {int16_t{55}});
     p.write(f_iterno(), {static_cast<int16_t>(x.k), s.NITER});
     dump_tableau(x);
 }
@@ -218,7 +222,7 @@ int32_t Simplex::find_entry(int32_t p, int32_t lbl) const {
 // no result for the level), code 7 inside it (the node is infeasible).
 void Simplex::fail() {
     if (s.NBRPT < 2) {
-        x.ds.pnt.write(fmt::lines::banner5(), {int16_t{5}});
+        x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{5}});
         s.IERR = 5;
         if (s.LEVEL >= 1 && s.LEVEL <= NLEV) s.RESV[s.LEVEL] = 37.0;
     } else {
@@ -228,12 +232,12 @@ void Simplex::fail() {
 
 bool Simplex::count_iteration() {
     s.NITER += 1;
-    if (s.NITER >= MAXIT) {
-        x.ds.pnt.write(fmt::lines::banner5(), {int16_t{37}});
+    if (s.MPIRUN ? s.NITER > MAXIT_MPI : s.NITER >= MAXIT) {
+        x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{37}});
         s.IERR = 7;
         return false;
     }
-    s.ITERK[k()] += 1;
+    if (!s.MPIRUN) s.ITERK[k()] += 1;
     s.NPIV = static_cast<int16_t>(s.NPIV + 1);
     idle_ = 0;
     x.colrng();
@@ -945,7 +949,7 @@ Next Simplex::end_phase1() {
     for (int32_t i = 2; i <= s.M; ++i) {
         if (s.IROW[i] >= -4999 || i == x.w) continue;
         if (std::fabs(t(i, 1)) > s.TOLPIV) {
-            x.ds.pnt.write(fmt::lines::banner5(), {int16_t{2}});
+            x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{2}});
             fail6(x, 0);
             return Next::done;
         }
@@ -1007,7 +1011,8 @@ Next Simplex::end_phase1() {
             ++j;
     }
     for (j = 2; j <= s.N; ++j)
-        if (t(1, j) < -tol(1, j)) x.ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k()), int16_t{77}});
+        if (t(1, j) < -tol(1, j))
+            x.ds.pnt.write(dl::error_line(s.MPIRUN), {static_cast<int16_t>(k()), int16_t{77}});
     s.RSCL[k()][1] = s.OSCL[k()];
     if (!phase2_objective()) return Next::done;
     s.IDUAL = 0;

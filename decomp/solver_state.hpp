@@ -37,6 +37,7 @@ constexpr int32_t BPMAX = 752;         // branch-point slots n = 1..752
 constexpr int32_t BPLIM = 740;         // the search stops at this many points
 constexpr int32_t NSLOT = 7;           // proposal slots s = 1..7 per subproblem
 constexpr int32_t MAXIT = 1000;        // counted iterations of SIMPLX per fresh solve
+constexpr int32_t MAXIT_MPI = 500;     // the same in kavmpi: the 501st stops
 constexpr int32_t MAXNZ = 860;         // NZK(K) + 1 at most
 
 struct SolverState {
@@ -48,6 +49,11 @@ struct SolverState {
     double BIG;      // 1e30, start of the minimum searches
     int64_t PRTSW;   // print switch (1 = trace lines)
     int64_t DMPSW;   // dump switch (nonzero = tableau dumps)
+    // 0: this library.  1: the same routines run by the MPI program kavmpi
+    // (a worker's SIMPLX, process 0's masters): iteration limit of 500
+    // without per-problem totals, three-digit banner lines, error lines with
+    // a five-digit problem number, proposals carrying their own objective.
+    int16_t MPIRUN;
 
     // ---- PAR1 header words and level ------------------------------------
     int16_t NSUB;    // subproblems

@@ -9,9 +9,11 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 bash "$root/scripts/setup.sh"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp >/dev/null
+cmake --build "$build" -j"$(nproc)" --target host_sample kavsolve_decomp mix_sample kavmix >/dev/null
 mkdir -p KAV
 export KAV_DATA_DIR="$PWD/KAV"
 lib="${1:-$build/decomp/libkavsolve.so}"
 shift || true
 "$build/examples/host_sample" "$lib" "$@"
+# The allocation sample: two groups, three items, one shortage.
+"$build/examples/mix_sample" "$build/mix/libkavmix.so"

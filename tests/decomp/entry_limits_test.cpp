@@ -69,13 +69,19 @@ TEST(EntryLimits, FirstCallStopsWriteNothing) {
     expect_first_call_stop(37, [](Problem&, Host& h) { h.NZO = 4; });
 }
 
-TEST(EntryLimits, EveryColumnAZeroOneVariable) {
-    // NZO = NCOL-1 is the largest count: labels 5001.. on every column but 1,
-    // the attribute words of the last column in the 0-Z entry list.
+TEST(EntryLimits, EveryColumnButTheWeightAZeroOneVariable) {
+    // NZO = NCOL-2 is the largest count: labels 5001.. on every column but 1
+    // and the last (the weight variable); one more stops the call at once.
     TempDataDir dir;
     Problem p = small_problem(1, 2);
     Sub& s = p.subs[0];
-    s = sample_sub(1, 5, 4, 3, 3, 600, 1);
+    s = sample_sub(1, 5, 5, 4, 3, 600, 1);
+    {
+        Host h;
+        h.run(p);
+        EXPECT_TRUE(ends_with_stop(read_file(dir.file("KAV.PNT")), 37));
+    }
+    s = sample_sub(1, 5, 5, 3, 3, 600, 1);
     {
         Host h;
         h.run(p);
@@ -83,7 +89,7 @@ TEST(EntryLimits, EveryColumnAZeroOneVariable) {
     }
     const std::string par2 = read_file(dir.file("PAR2.DAT"));
     Bytes labels;
-    labels << int16_t{0} << int16_t{5001} << int16_t{5002} << int16_t{5003};
+    labels << int16_t{0} << int16_t{5001} << int16_t{5002} << int16_t{5003} << int16_t{4};
     ASSERT_GE(par2.size(), labels.b.size());
     EXPECT_EQ(par2.substr(par2.size() - labels.b.size()), labels.b);
     // Last 0-Z entry (column 4): problem, label, attribute words, 2 levels.
@@ -134,7 +140,7 @@ TEST(EntryLimits, ProblemNumberOutOfSequence) {
 TEST(EntryLimits, TooManyZeroOneVariablesInAll) {
     // NZOTOT goes to a 16-bit word of PAR1.DAT: 38 subproblems of 859 0-Z
     // variables and one of 125 make 32767, the most it holds; one more
-    // variable stops the call.
+    // variable stops the call.  861 columns: 859 0-Z variables and the weight.
     TempDataDir dir;
     Problem p;
     p.nsub = 41;
@@ -142,9 +148,9 @@ TEST(EntryLimits, TooManyZeroOneVariablesInAll) {
     p.nlevel = 0;
     p.fill_passthrough(1);
     auto sub = [](int16_t nzo) {
-        Sub s = Sub::sized(2, 860, nzo, 2, 0);
+        Sub s = Sub::sized(2, 861, nzo, 2, 0);
         s.kcode = 600;
-        for (int k = 1; k <= 860; ++k) s.A(1, k) = s.A(2, k) = 1.0;
+        for (int k = 1; k <= 861; ++k) s.A(1, k) = s.A(2, k) = 1.0;
         return s;
     };
     {

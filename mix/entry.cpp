@@ -1,0 +1,114 @@
+// Entry of the allocation library: print file, echo, checks of the tableau,
+// labels and the saved start state.
+#include <cmath>
+#include <vector>
+
+#include "fmt.hpp"
+#include "platform.hpp"
+#include "state.hpp"
+
+namespace kav::mix {
+
+namespace {
+
+using fmt::Format;
+using fmt::Item;
+
+constexpr double ATINY = 0.001;
+
+const Format F_DIMS("(/19HNO OF ROWS, COLUMNS/I4,2H X, I4/)");
+const Format F_TYPES_HDR("(/16HCONSTRAINT TYPES/)");
+const Format F_TYPES("(24I3)");
+const Format F_ECHO_HDR("(/57HINPUT ECHO OF MATRIX OR INCREMENTS OF OBJ AND CONSTRAINTS/)");
+const Format F_ROW("(10D13.3/(1H , 10D13.3))");
+const Format F_ERROR("(/18HPROBLEM ERROR CODE,I3,/)");
+const Format F_ITER("(/39HTOTAL NUMBER OF ITERATIONS OF PROBLEM =,I7/)");
+
+double host_at(const Args& a, int32_t i, int32_t j) {
+    return a.AMAT[(j - 1) * static_cast<int64_t>(LD) + (i - 1)];
+}
+
+bool row_has_entry(const Args& a, int32_t i, int32_t n) {
+    for (int32_t j = 1; j <= n; ++j)
+        if (std::fabs(host_at(a, i, j)) > ATINY) return true;
+    return false;
+}
+
+// Echo, checks, labels and saved state.  Returns 0 or the error code.
+int16_t set_up(MixState& s, const Args& a) {
+    const int32_t m = *a.NROW, n = *a.NCOL, p = *a.NITEM;
+    s.unit8.write(F_DIMS, {*a.NROW, *a.NCOL});
+    s.unit8.write(F_TYPES_HDR, {});
+    std::vector<Item> items;
+    for (int32_t i = 2; i <= m; ++i) items.emplace_back(a.ITYPE[i - 1]);
+    s.unit8.write(F_TYPES, items);
+    s.unit8.write(F_ECHO_HDR, {});
+    for (int32_t i = 1; i <= m; ++i) {
+        items.clear();
+        for (int32_t j = 1; j <= n; ++j) items.emplace_back(host_at(a, i, j));
+        s.unit8.write(F_ROW, items);
+    }
+    if (!row_has_entry(a, 1, n)) return 73;
+    for (int32_t i = 2; i <= m; ++i) {
+        if (!row_has_entry(a, i, n)) return 73;
+        const int16_t base = static_cast<int16_t>(-(i - 1));
+        a.ITYPE[i - 1] = a.ITYPE[i - 1] != 0 ? base : static_cast<int16_t>(base - 5000);
+    }
+    a.ITYPE[0] = 0;
+    s.ICOL[0] = 0;
+    for (int32_t k = 2; k <= n; ++k)
+        s.ICOL[k - 1] = static_cast<int16_t>(k <= n - p ? 4999 + k : k - 1);
+    for (int32_t j = 1; j <= n - p - 1; ++j) s.IVAR[j - 1] = static_cast<int16_t>(5000 + j);
+    s.ICOLSV = s.ICOL;
+    s.m0 = *a.NROW;
+    s.n0 = *a.NCOL;
+    for (int32_t i = 1; i <= m; ++i) s.IROW0[i - 1] = a.ITYPE[i - 1];
+    s.ICOL0 = s.ICOL;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= m; ++i)
+            s.T0[(j - 1) * static_cast<size_t>(LD) + (i - 1)] = host_at(a, i, j);
+    // Phase-two costs: row 1 as the host passed it.
+    for (int32_t j = 1; j <= n; ++j) s.COBJ[j - 1] = host_at(a, 1, j);
+    s.BESTZ = static_cast<double>(*a.BEST0);
+    return 0;
+}
+
+}  // namespace
+
+MixState& state() {
+    static MixState s;
+    return s;
+}
+
+void tarvexo1(MixState& s, const Args& a) {
+    const std::string tstart = time_of_day();
+    fpu_full_precision();
+    s.NITER = 0;
+    s.IDEPTH = 1;
+    s.IERR = 0;
+    s.taken = false;
+    s.unit8.open(data_path("C:\\KAV\\KAV1.PNT"));
+    s.unit8.write(fmt::lines::banner3(), {});
+    // Counts the library's storage cannot hold are refused before any use.
+    if (*a.NROW < 1 || *a.NROW > LD || *a.NCOL < 2 || *a.NCOL > MAXLAB || *a.NITEM < 0 ||
+        *a.NITEM > *a.NCOL - 1 || *a.NGROUP < 0) {
+        s.IERR = ERR_COUNTS;
+    } else {
+        s.IERR = set_up(s, a);
+    }
+    if (s.IERR == 0) {
+        s.IERR = search(s, a);
+        // The host sees the last solve only within the extents it passed.
+        for (int32_t j = 1; j <= s.n0; ++j)
+            for (int32_t i = 1; i <= s.m0; ++i)
+                a.AMAT[(j - 1) * static_cast<int64_t>(LD) + (i - 1)] = s.t(i, j);
+        for (int32_t i = 1; i <= s.m0; ++i) a.ITYPE[i - 1] = s.IROW[i - 1];
+    }
+    // A value is reported only when a solution was taken in this call.
+    if (!s.taken) *a.STATUS = 37.0;
+    if (s.IERR != 0) s.unit8.write(F_ERROR, {s.IERR});
+    s.unit8.write(F_ITER, {s.NITER});
+    s.unit8.write(fmt::lines::time_lines(), {tstart, time_of_day()});
+}
+
+}  // namespace kav::mix

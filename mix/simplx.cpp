@@ -1,0 +1,393 @@
+// Allocation simplex: branch rows, two-phase bounded simplex on the dense
+// tableau, solution read and the allocation step that values a solution.
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "kernel.hpp"
+#include "state.hpp"
+
+namespace kav::mix {
+
+namespace {
+
+using fmt::Format;
+using fmt::Item;
+
+constexpr double TOLPIV = 5e-5;
+constexpr double TOLELM = 1e-7;
+constexpr double INTTOL = 0.007;
+constexpr double BIG = 1e300;
+constexpr int32_t MAXIT = 500;
+
+const Format F_OPT("(/33HPROBLEM OPTIMAL SOLUTION COMPLETE/)");
+const Format F_OBJ("(/20HOBJECTIVE FUNCTION =,F20.7,13H AT ITERATION,I6/)");
+const Format F_XHDR("(/26HSTRUCTURAL VARIABLES: X(I)/)");
+const Format F_IDX("(/3HI =,(7I10))");
+const Format F_XV("(/3X,(7D10.3))");
+const Format F_BEST("(/39HBEST MIXED 0-Z SOLUTION OBTAINED SO FAR/)");
+
+int32_t sat32(int64_t v) {
+    return static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
+}
+
+struct Solve {
+    MixState& s;
+    const Args& a;
+    int16_t& m;
+    int16_t& n;
+    kernel::Tableau tb;
+    kernel::Scales sc;
+
+    Solve(MixState& st, const Args& ar, int16_t& mm, int16_t& nn) : s(st), a(ar), m(mm), n(nn) {
+        sc.rscale = s.RSCL.data();
+        sc.cscale = s.CSCL.data();
+        sc.cnorm = s.CNORM.data();
+        sc.rnorm = s.RNORM.data();
+    }
+    double& t(int32_t i, int32_t j) { return s.t(i, j); }
+    double tol(int32_t i, int32_t j) const { return kernel::tolel_of(kernel::MIX_CONSTS, sc, i, j); }
+    kernel::Tableau& view() {
+        tb = kernel::Tableau{s.T.data(), LD, m, n, s.IROW.data(), s.ICOL.data()};
+        return tb;
+    }
+    void colrng() { kernel::colrng(kernel::MIX_CONSTS, view(), sc); }
+    void banner(int32_t k) { s.unit8.write(fmt::lines::banner3(), {k}); }
+
+    void print_solution(const Format& head, double z, const float* x, int32_t nv) {
+        s.unit8.write(head, {});
+        s.unit8.write(F_OBJ, {z, s.NITER});
+        s.unit8.write(F_XHDR, {});
+        std::vector<Item> items;
+        for (int32_t v = 1; v <= nv; ++v) items.emplace_back(v);
+        s.unit8.write(F_IDX, items);
+        items.clear();
+        for (int32_t v = 1; v <= nv; ++v) items.emplace_back(static_cast<double>(x[v - 1]));
+        s.unit8.write(F_XV, items);
+    }
+
+    // Infeasible end: below the root the branch is closed, at the root the call ends.
+    void infeasible() {
+        if (s.IDEPTH >= 2) {
+            s.IERR = 6;
+        } else {
+            banner(5);
+            s.IERR = 5;
+        }
+    }
+
+    bool add_branch_rows();
+    int dual_step(int32_t& r, int32_t& k);
+    int primal_step(int32_t& r, int32_t& k);
+    bool end_phase_one();
+    void phase_two_objective(int16_t nset);
+    void end_phase_two();
+    void allocate(int32_t n0);
+};
+
+// One row per branch point; an upper branch also gets a surplus column.
+bool Solve::add_branch_rows() {
+    const int16_t ncol0 = n;
+    for (int32_t k = 2; k <= ncol0; ++k) {
+        for (int32_t d = 2; d <= s.IDEPTH; ++d) {
+            if (s.IBRLAB[d] != s.ICOL[k - 1]) continue;
+            const bool upper = s.IBOTH[d] == 1 || s.IBOTH[d] == 2;
+            const int32_t r = m + 1;
+            if (r > LD || (upper && n + 1 > MAXLAB)) return false;
+            m = static_cast<int16_t>(r);
+            for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
+            t(r, k) = 1.0;
+            const int32_t bnd = s.IBRBND[d];
+            if (!upper) {
+                t(r, 1) = bnd;
+                s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
+            } else {
+                t(r, 1) = bnd + 1.0;
+                s.IROW[r - 1] = static_cast<int16_t>(-(r - 1) - 5000);
+                const int32_t c = n + 1;
+                n = static_cast<int16_t>(c);
+                for (int32_t i = 1; i < r; ++i) t(i, c) = 0.0;
+                t(r, c) = -1.0;
+                s.ICOL[c - 1] = s.ICOLSV[c - 1] = static_cast<int16_t>(-(r - 1));
+                s.COBJ[c - 1] = 0.0;
+            }
+        }
+    }
+    return true;
+}
+
+// Returns 1 with (r, k) chosen, 0 when no dual step applies, -1 infeasible, -2 no column.
+int Solve::dual_step(int32_t& r, int32_t& k) {
+    bool any_neg = false, blocked = false;
+    double best = BIG;
+    r = 0;
+    for (int32_t i = 2; i <= m; ++i) {
+        if (!(t(i, 1) < -tol(i, 1))) continue;
+        any_neg = true;
+        bool below = false, piv = false;
+        for (int32_t j = 2; j <= n; ++j) {
+            if (t(i, j) < -tol(i, j)) {
+                below = true;
+                if (t(i, j) < -TOLPIV) piv = true;
+            }
+        }
+        if (!below) blocked = true;
+        if (below && piv) {
+            const double q = t(i, 1) / s.RNORM[i - 1];
+            if (r == 0 || q < best) best = q, r = i;
+        }
+    }
+    if (!any_neg) return 0;
+    if (r == 0) return blocked ? -1 : 0;  // no usable row: try a primal step
+    double rmax = -BIG;
+    std::vector<int32_t> cols;
+    for (int32_t j = 2; j <= n; ++j) {
+        if (!(t(r, j) < -tol(r, j))) continue;
+        const double q = (t(1, j) + tol(1, j)) / t(r, j);
+        if (q > rmax) rmax = q, cols.push_back(j);
+    }
+    if (cols.empty()) return -2;
+    double smax = -BIG;
+    std::vector<int32_t> keep;
+    for (int32_t j : cols)
+        if (t(1, j) / t(r, j) >= rmax) keep.push_back(j), smax = std::max(smax, std::fabs(t(r, j)) / s.CNORM[j - 1]);
+    k = 0;
+    double amax = -1.0;
+    for (int32_t j : keep) {
+        if (std::fabs(t(r, j)) / s.CNORM[j - 1] >= smax - tol(r, j) && std::fabs(t(r, j)) > amax)
+            amax = std::fabs(t(r, j)), k = j;
+    }
+    return k == 0 ? -2 : 1;
+}
+
+// Returns 1 with (r, k), 0 phase complete, -1 unbounded, -2 no leaving row.
+int Solve::primal_step(int32_t& r, int32_t& k) {
+    auto row_ok = [&](int32_t i, int32_t j) {
+        return t(i, 1) >= -tol(i, 1) && t(i, j) > tol(i, j) && (t(i, j) > TOLPIV || t(i, 1) < TOLPIV);
+    };
+    k = 0;
+    double best = BIG;
+    bool unbounded = false;
+    for (int32_t j = 2; j <= n; ++j) {
+        if (!(t(1, j) < -tol(1, j))) continue;
+        bool ok = false, any = false;
+        for (int32_t i = 2; i <= m; ++i) {
+            if (t(i, 1) >= -tol(i, 1) && t(i, j) > tol(i, j)) any = true;
+            if (row_ok(i, j)) ok = true;
+        }
+        if (!any) unbounded = true;
+        if (ok) {
+            const double q = t(1, j) / s.CNORM[j - 1];
+            if (k == 0 || q < best) best = q, k = j;
+        }
+    }
+    if (k == 0) return unbounded ? -1 : 0;
+    double rmin = BIG;
+    std::vector<int32_t> rows;
+    for (int32_t i = 2; i <= m; ++i) {
+        if (!row_ok(i, k)) continue;
+        const double q = std::fabs((t(i, 1) + tol(i, 1)) / t(i, k));
+        if (q <= rmin) rmin = q, rows.push_back(i);
+    }
+    std::vector<int32_t> keep;
+    double smax = -BIG;
+    for (int32_t i : rows)
+        if (std::fabs(t(i, 1) / t(i, k)) <= rmin) keep.push_back(i), smax = std::max(smax, t(i, k) / s.RNORM[i - 1]);
+    r = 0;
+    double amax = -BIG;
+    for (int32_t i : keep)
+        if (t(i, k) / s.RNORM[i - 1] >= smax - tol(i, 1) && t(i, k) > amax) amax = t(i, k), r = i;
+    return r == 0 ? -2 : 1;
+}
+
+// Drives out the artificial variables and removes their columns.  False when
+// the call ended (IERR set).
+bool Solve::end_phase_one() {
+    bool bad = std::fabs(t(1, 1)) > TOLELM;
+    for (int32_t i = 2; i <= m && !bad; ++i)
+        if (t(i, 1) < -tol(i, 1)) bad = true;
+    if (bad) {
+        infeasible();
+        return false;
+    }
+    for (int32_t i = 2; i <= m; ++i) {
+        if (s.IROW[i - 1] >= -4999) continue;
+        if (std::fabs(t(i, 1)) > TOLPIV) {
+            banner(2);
+            s.IERR = 5;
+            return false;
+        }
+        t(i, 1) = 0.0;
+        int32_t kp = 0, kn = 0;
+        double pmax = 0.0, nmax = 0.0;
+        for (int32_t j = 2; j <= n; ++j) {
+            if (s.ICOL[j - 1] <= -5001 || !(std::fabs(t(i, j)) > tol(i, j))) continue;
+            if (t(i, j) > pmax) pmax = t(i, j), kp = j;
+            if (t(i, j) < 0.0 && -t(i, j) > nmax) nmax = -t(i, j), kn = j;
+        }
+        const int32_t k = kp != 0 ? kp : kn;
+        if (k != 0) {
+            kernel::pivot(view(), i, k);
+            colrng();
+        }
+    }
+    for (int32_t j = 2; j <= n;) {
+        if (s.ICOL[j - 1] < -5000) {
+            for (int32_t i = 1; i <= m; ++i) t(i, j) = t(i, n);
+            s.ICOL[j - 1] = s.ICOL[n - 1];
+            --n;
+        } else {
+            ++j;
+        }
+    }
+    return true;
+}
+
+// Row 1 from the phase-two costs: every nonbasic cost is placed first, then
+// the basic columns' rows are subtracted, so no assignment undoes a subtraction.
+void Solve::phase_two_objective(int16_t nset) {
+    for (int32_t j = 1; j <= n; ++j) t(1, j) = 0.0;
+    for (int32_t c = 2; c <= nset; ++c)
+        for (int32_t k = 2; k <= n; ++k)
+            if (s.ICOL[k - 1] == s.ICOLSV[c - 1]) {
+                t(1, k) = s.COBJ[c - 1];
+                break;
+            }
+    for (int32_t c = 2; c <= nset; ++c)
+        for (int32_t i = 2; i <= m; ++i)
+            if (s.IROW[i - 1] == s.ICOLSV[c - 1]) {
+                const double f = s.COBJ[c - 1];
+                for (int32_t j = 1; j <= n; ++j) t(1, j) -= f * t(i, j);
+                break;
+            }
+}
+
+void Solve::allocate(int32_t n0) {
+    const int32_t p = *a.NITEM, g = *a.NGROUP;
+    s.IGTOT.assign(static_cast<size_t>(g), 0);
+    s.QDEL.assign(static_cast<size_t>(p), 0.0f);
+    double z = 0.0;
+    for (int32_t v = 1; v <= n0 - p - 1; ++v) {
+        const float x = s.XVAL[v - 1];
+        int32_t k = 0;
+        for (int32_t kk = 2; kk <= n0 - p; ++kk)
+            if (s.IVAR[kk - 2] == 5000 + v) {
+                k = kk;
+                break;
+            }
+        if (k == 0) return banner(7), void(s.IERR = 5);
+        z += x * a.VALVAR[k - 1];
+        int32_t gi = -1, mi = -1;
+        for (int32_t q = 0; q < g && gi < 0; ++q)
+            if (a.IGROUP[q] == a.IGRPV[k - 1]) gi = q;
+        if (gi < 0) return banner(5), void(s.IERR = 5);
+        s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
+        for (int32_t q = 0; q < p && mi < 0; ++q)
+            if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
+        if (mi < 0) return banner(6), void(s.IERR = 5);
+        s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
+    }
+    for (int32_t q = 0; q < g; ++q)
+        if (s.IGTOT[q] > a.IGCAP[q]) {
+            banner(8);
+            s.INTFL = 0;
+            s.IERR = 6;
+            return;
+        }
+    for (int32_t q = 0; q < p; ++q) {
+        const float qd = s.QDEL[q];
+        const int32_t am = qd >= 2147483647.0f ? INT32_MAX
+                           : qd <= -2147483648.0f ? INT32_MIN
+                           : qd != qd ? 0 : static_cast<int32_t>(std::lround(qd));
+        float& xs = s.XVAL[n0 - p - 1 + q];
+        if (am < a.IDEM[q]) {
+            const int64_t sh = static_cast<int64_t>(a.IDEM[q]) - am;
+            xs = static_cast<float>(sh);
+            z -= sat32(a.IPEN[q] * sh);
+        } else {
+            xs = 0.0f;
+        }
+    }
+    s.BESTZ = s.OBJL = *a.STATUS = z;
+    for (int32_t v = 1; v <= n0 - 1; ++v) a.XOUT[v - 1] = s.XVAL[v - 1];
+    s.taken = true;
+    print_solution(F_BEST, z, a.XOUT, n0 - 1);
+    s.IERR = 0;
+}
+
+void Solve::end_phase_two() {
+    const int32_t n0 = s.n0;
+    for (int32_t v = 1; v <= n0 - 1; ++v) s.XVAL[v - 1] = 0.0f;
+    bool integral = true;
+    for (int32_t i = 2; i <= m; ++i) {
+        const int32_t l = s.IROW[i - 1];
+        if (l <= 0) continue;
+        const double q = t(i, 1);
+        if (l < 5001) {
+            if (l <= n0 - 1) s.XVAL[l - 1] = static_cast<float>(q);
+            continue;
+        }
+        const int32_t v = l - 5000;
+        if (v > n0 - 1) continue;
+        const int16_t nn = trunc16(q);
+        if (std::fabs(q - nn) <= INTTOL) s.XVAL[v - 1] = nn;
+        else if (std::fabs(q - 1 - nn) <= INTTOL) s.XVAL[v - 1] = nn + 1.0f;
+        else s.XVAL[v - 1] = static_cast<float>(q), integral = false;
+    }
+    s.INTFL = integral ? 1 : 0;
+    // The values come from the solution alone: the branch rows hold the bounds.
+    s.OBJL = t(1, 1);
+    s.IERR = 0;
+    if (!integral || s.OBJL <= s.BESTZ) {
+        print_solution(F_OPT, s.OBJL, s.XVAL.data(), n0 - 1);
+        return;
+    }
+    allocate(n0);
+}
+
+}  // namespace
+
+void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
+    Solve x(s, a, m, n);
+    s.NITER = 0;
+    if (!x.add_branch_rows()) {
+        s.IERR = ERR_EXTENT;
+        return;
+    }
+    const int16_t nset = n;
+    for (int32_t j = 1; j <= n; ++j) x.t(1, j) = 0.0;
+    for (int32_t i = 2; i <= m; ++i)
+        if (s.IROW[i - 1] <= -5000)
+            for (int32_t j = 1; j <= n; ++j) x.t(1, j) -= x.t(i, j);
+    x.colrng();
+    bool phase1 = true;
+    for (;;) {
+        int32_t r = 0, k = 0;
+        int st = x.dual_step(r, k);
+        if (st == -1) return x.infeasible();
+        if (st == -2) return void(s.IERR = 5);
+        if (st == 0) {
+            st = x.primal_step(r, k);
+            if (st == -1) return x.infeasible();
+            if (st == -2) return void(s.IERR = 5);
+            if (st == 0) {
+                if (!phase1) return x.end_phase_two();
+                if (!x.end_phase_one()) return;
+                x.phase_two_objective(nset);
+                x.colrng();
+                phase1 = false;
+                continue;
+            }
+        }
+        kernel::pivot(x.view(), r, k);
+        ++s.NITER;
+        if (s.NITER >= MAXIT) {
+            x.banner(37);
+            s.IERR = 5;
+            return;
+        }
+        x.colrng();
+    }
+}
+
+}  // namespace kav::mix
