@@ -126,35 +126,12 @@ void start_level(State& s, const Args& a, int l) {
     s.b1 = s.b2 = Branch{};
 }
 
-// Refills AMAT from the packed files; false (IERR set) when they do not
-// give back the stored matrix.
-bool read_back(State& s, const Args& a) {
-    if (s.tab.seek(0) != 0 || s.itab.seek(0) != 0) {
-        s.IERR = err::STORE_OR_SEEK;
-        return false;
-    }
-    packed::FileValueSource vs{s.tab};
-    packed::FileRunSource rs{s.itab};
-    const packed::UnpackResult r = packed::unpack(a.AMAT, LD_A, s.m0, s.n0, vs, rs, s.counts.nixb);
-    if (r.status == packed::UnpackStatus::run_read_failed) s.IERR = err::READ_ZRUN;
-    else if (r.status != packed::UnpackStatus::ok) s.IERR = err::READ_VALUE;
-    if (s.IERR != 0) return false;
-    const int32_t cells = int32_t{s.m0} * s.n0;
-    if (r.values != s.counts.nnz || r.zeros != s.counts.nzero || r.values + r.zeros != cells) {
-        s.pnt.write(fmt::lines::status_line(), {s.counts.nnz, r.values, s.counts.nzero, r.zeros,
-                                                int32_t{s.m0}, int32_t{s.n0}, cells});
-        s.pnt.write(fmt::lines::banner3(), {int16_t{1}});
-        s.IERR = err::COUNTS_READ;
-        return false;
-    }
-    return true;
-}
-
 // The levels of one call, each searched from its root.
 void solve_levels(State& s, const Args& a) {
     const bool rerun = *a.IFLAG == 1;
     for (int l = 1;; ++l) {
         if (!search_level(s, a)) return;
+        s.IERR = 0;  // the last node's code ends nothing but its node
         if (s.BESTL[l] == s.BASEL[l]) {
             s.pnt.write(sl::no_solution(), {});
             a.STATUS[l - 1] = err::STNONE;
@@ -164,7 +141,7 @@ void solve_levels(State& s, const Args& a) {
         s.IERR = 0;
         *a.NROW = s.m0;
         *a.NCOL = s.n0;
-        if (!read_back(s, a)) return;
+        if (!read_back(s, a.AMAT)) return;
         apply_increments(s, a, l + 1);
         start_level(s, a, l + 1);
         echo_matrix(s, a);
@@ -207,6 +184,30 @@ void save_start(State& s, const Args& a) {
 }
 
 }  // namespace
+
+// Refills AMAT from the packed files; false (IERR set) when they do not
+// give back the stored matrix.
+bool read_back(State& s, double* amat) {
+    if (s.tab.seek(0) != 0 || s.itab.seek(0) != 0) {
+        s.IERR = err::STORE_OR_SEEK;
+        return false;
+    }
+    packed::FileValueSource vs{s.tab};
+    packed::FileRunSource rs{s.itab};
+    const packed::UnpackResult r = packed::unpack(amat, LD_A, s.m0, s.n0, vs, rs, s.counts.nixb);
+    if (r.status == packed::UnpackStatus::run_read_failed) s.IERR = err::READ_ZRUN;
+    else if (r.status != packed::UnpackStatus::ok) s.IERR = err::READ_VALUE;
+    if (s.IERR != 0) return false;
+    const int32_t cells = int32_t{s.m0} * s.n0;
+    if (r.values != s.counts.nnz || r.zeros != s.counts.nzero || r.values + r.zeros != cells) {
+        s.pnt.write(fmt::lines::status_line(), {s.counts.nnz, r.values, s.counts.nzero, r.zeros,
+                                                int32_t{s.m0}, int32_t{s.n0}, cells});
+        s.pnt.write(fmt::lines::banner3(), {int16_t{1}});
+        s.IERR = err::COUNTS_READ;
+        return false;
+    }
+    return true;
+}
 
 int16_t check_extents(const State& s, const Args& a) {
     const int nrow = *a.NROW, ncol = *a.NCOL;

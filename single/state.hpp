@@ -147,6 +147,10 @@ void tarvexo(State& s, const Args& a);
 // Extent test of a call's arguments: 0, or the code that refuses the call.
 int16_t check_extents(const State& s, const Args& a);
 
+// Refills the tableau `amat` (the level's extents) from the packed files;
+// false with IERR 10, 30, 31 or 2 when they do not give back the stored matrix.
+bool read_back(State& s, double* amat);
+
 // One node: the simplex on the tableau the entry has just restored, with the
 // branch decisions of the stack, and the valuation of its solution.
 void simplx(State& s, const Args& a);
