@@ -48,6 +48,7 @@ constexpr int16_t S_NRES = 84;      // NRES outside 0..10
 constexpr int16_t S_INC_CODE = 85;  // increment names a row or column outside the problem
 constexpr int16_t S_NINC = 86;      // NINC of a level negative
 constexpr int16_t S_TYPE0 = 87;     // equality row (type 0): not solved by this build
+constexpr int16_t RERUN_EMPTY = 9;  // rerun without an increment at level 1
 
 // Result value of a level without a mixed 0-Z solution.
 constexpr double STNONE = 37.0;
