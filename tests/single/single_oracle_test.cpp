@@ -217,12 +217,12 @@ TEST(SingleOracle, RandomProblemsReachTheIntegerOptimumOnEveryLevel) {
     ASSERT_NE(entry(), nullptr);
     SeedLog seeds;
     int compared = 0, levels_seen = 0;
-    for (int trial = 0; trial < 90; ++trial) {
+    for (int trial = 0; trial < 200; ++trial) {
         const unsigned seed = 8100 + trial;
         const auto watch = seeds.trial(seed);
         Rng r(seed);
         kav::test::TempDataDir dir;
-        const Problem p = random_problem(r, r(2, 14), r(1, 6));
+        const Problem p = random_problem(r, r(2, 18), r(1, 8));
         const int nlevel = r(-1, 3), levels = std::max(1, nlevel + 1);
         std::vector<std::vector<Inc>> incs(std::max(0, nlevel));
         for (auto& li : incs) li = random_incs(r, p, r(0, 5));
