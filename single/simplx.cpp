@@ -8,6 +8,7 @@
 // improving) and T(1,1) the objective.  Every variable has the bound of its
 // column factor; an integer variable at its bound is carried as its
 // complement (bound minus value) with its label moved by FLIP.
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -403,7 +404,7 @@ bool Simplex::count() {
         s.IERR = 7;
         return false;
     }
-    ++s.NITTOT;
+    if (s.NITTOT < INT32_MAX) ++s.NITTOT;
     colrng();
     primal_gave_up = dual_gave_up = false;
     return true;
