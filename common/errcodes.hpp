@@ -38,18 +38,6 @@ constexpr int16_t READ_PAR3 = 130;        // read error on PAR3.DAT
 constexpr int16_t READ_TAB = 140;         // read error on the packed-matrix files
 constexpr int16_t READ_PAR5_FLAG = 150;   // read error on the PAR5 flag
 
-// Single-problem library: extents of a call's arguments, refused before
-// anything is written to the packed files.
-constexpr int16_t S_NROW = 80;      // NROW outside 1..241
-constexpr int16_t S_NCOL = 81;      // NCOL outside 2..10000
-constexpr int16_t S_NCONT = 82;     // NCONT outside 0..NCOL-1
-constexpr int16_t S_NLEVEL = 83;    // NLEVEL outside -1..5
-constexpr int16_t S_NRES = 84;      // NRES outside 0..10
-constexpr int16_t S_INC_CODE = 85;  // increment names a row or column outside the problem
-constexpr int16_t S_NINC = 86;      // NINC of a level negative
-constexpr int16_t S_TYPE0 = 87;     // equality row (type 0): not solved by this build
-constexpr int16_t RERUN_EMPTY = 9;  // rerun without an increment at level 1
-
 // Result value of a level without a mixed 0-Z solution.
 constexpr double STNONE = 37.0;
 

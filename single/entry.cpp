@@ -211,24 +211,24 @@ bool read_back(State& s, double* amat) {
 
 int16_t check_extents(const State& s, const Args& a) {
     const int nrow = *a.NROW, ncol = *a.NCOL;
-    if (nrow < 1 || nrow > LD_A) return err::S_NROW;
-    if (ncol < 2 || ncol > MAX_COL) return err::S_NCOL;
+    if (nrow < 1 || nrow > LD_A) return code::NROW;
+    if (ncol < 2 || ncol > MAX_COL) return code::NCOL;
     const bool rerun = *a.IFLAG == 1;
     if (!rerun) {
-        if (*a.NCONT < 0 || *a.NCONT > ncol - 1) return err::S_NCONT;
-        if (*a.NRES < 0 || *a.NRES > MAX_RES) return err::S_NRES;
+        if (*a.NCONT < 0 || *a.NCONT > ncol - 1) return code::NCONT;
+        if (*a.NRES < 0 || *a.NRES > MAX_RES) return code::NRES;
     } else if (s.K < 2 || ncol < s.K) {
-        return err::S_NCONT;  // no first call, or fewer columns than its integer variables
+        return code::NCONT;  // no first call, or fewer columns than its integer variables
     }
     const int nlevel = *a.NLEVEL;
-    if (nlevel < -1 || nlevel > MAX_LEV - 1) return err::S_NLEVEL;
+    if (nlevel < -1 || nlevel > MAX_LEV - 1) return code::NLEVEL;
     const int last = rerun ? 1 : nlevel;
     for (int l = 1; l <= last; ++l)
-        if (a.NINC[l - 1] < 0) return err::S_NINC;
+        if (a.NINC[l - 1] < 0) return code::NINC;
     for (int l = 1; l <= last; ++l)
-        if (!increments_in_problem(a, l)) return err::S_INC_CODE;
+        if (!increments_in_problem(a, l)) return code::INC_CODE;
     for (int i = 2; i <= nrow; ++i)
-        if (a.ITYPE[i - 1] == 0) return err::S_TYPE0;
+        if (a.ITYPE[i - 1] == 0) return code::TYPE0;
     return err::NONE;
 }
 
@@ -344,7 +344,7 @@ void tarvexo(State& s, const Args& a) {
     } else if (s.IERR == 0) {
         // A rerun solves its matrix plus its level-1 increments, once.
         if (a.NINC[0] == 0) {
-            s.IERR = err::RERUN_EMPTY;
+            s.IERR = code::RERUN_EMPTY;
         } else {
             sort_level(a, 1);
             a.INCCOL[ix(1, a.NINC[0] + 1)] = 9999;

@@ -8,6 +8,7 @@
 // improving) and T(1,1) the objective.  Every variable has the bound of its
 // column factor; an integer variable at its bound is carried as its
 // complement (bound minus value) with its label moved by FLIP.
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -52,7 +53,14 @@ private:
     int M, N;
     const int N0;
     bool primal_gave_up = false, dual_gave_up = false;
+    // Work lists of the steps, kept for the whole call.
+    struct Rec {
+        int i, kind;
+        double exact, size;
+    };
     std::vector<char> in_range;
+    std::vector<Rec> rec, kept;
+    std::vector<int> cols, kept_cols;
 
     double& t(int i, int k) { return a.a(i, k); }
     int16_t& irow(int i) { return a.ITYPE[i - 1]; }
@@ -235,11 +243,7 @@ Step Simplex::primal(bool noted) {
 
     // Ratio test, first pass with relaxed ratios: rows that set a new
     // minimum of their kind are recorded in order.
-    struct Rec {
-        int i, kind;
-        double exact, size;
-    };
-    std::vector<Rec> rec;
+    rec.clear();
     double min1 = BIG, min2 = BIG;
     for (int i = 2; i <= M; ++i) {
         if (!in_range[i]) continue;
@@ -263,7 +267,7 @@ Step Simplex::primal(bool noted) {
     // Second pass: exact ratios; third pass: the largest pivot among the
     // rows of nearly the largest scaled size.
     double smax[3] = {0.0, -BIG, -BIG};
-    std::vector<Rec> kept;
+    kept.clear();
     for (Rec r : rec) {
         const double p = t(r.i, c), b = t(r.i, 1);
         if (r.kind == 1) {
@@ -368,30 +372,30 @@ Step Simplex::dual() {
         return Step::to_primal;
     }
     // Dual ratio test: relaxed, then exact, then the largest pivot.
-    std::vector<int> rec;
+    cols.clear();
     double rmax = -BIG;
     for (int k = 2; k <= N; ++k) {
         if (!(t(r, k) < -tol(r, k))) continue;
         const double q = (t(1, k) + tol(1, k)) / t(r, k);
-        if (q > rmax) rmax = q, rec.push_back(k);
+        if (q > rmax) rmax = q, cols.push_back(k);
     }
-    if (rec.empty()) {
+    if (cols.empty()) {
         s.IERR = 5;
         return Step::stop;
     }
     double smax = -BIG;
-    std::vector<int> kept;
-    for (int k : rec) {
+    kept_cols.clear();
+    for (int k : cols) {
         if (!(t(1, k) / t(r, k) > rmax)) continue;
-        kept.push_back(k);
+        kept_cols.push_back(k);
         smax = std::max(smax, std::fabs(t(r, k)) / s.CNORM[k]);
     }
     int c = 0;
     double amax = -BIG;
-    for (int k : kept)
+    for (int k : kept_cols)
         if (std::fabs(t(r, k)) / s.CNORM[k] > smax - tol(r, k) && std::fabs(t(r, k)) > amax)
             amax = std::fabs(t(r, k)), c = k;
-    if (c == 0) c = rec.back();
+    if (c == 0) c = cols.back();
     pivot(r, c);
     return Step::dual_pivoted;
 }
@@ -403,7 +407,7 @@ bool Simplex::count() {
         s.IERR = 7;
         return false;
     }
-    ++s.NITTOT;
+    if (s.NITTOT < INT32_MAX) ++s.NITTOT;
     colrng();
     primal_gave_up = dual_gave_up = false;
     return true;

@@ -27,6 +27,21 @@ constexpr double TOLPIV = 5e-6;  // pivot size, reported-value and resource tole
 constexpr int16_t MAXIT = 300;   // pivots of one simplex call
 inline constexpr const kernel::Consts& KC = kernel::SINGLE_CONSTS;
 
+// Codes of this library besides those of the shared table: extents of a
+// call's arguments, refused before anything is written to the packed files,
+// and a rerun without increments.
+namespace code {
+constexpr int16_t RERUN_EMPTY = 9;  // rerun without an increment at level 1
+constexpr int16_t NROW = 80;        // NROW outside 1..241
+constexpr int16_t NCOL = 81;        // NCOL outside 2..10000
+constexpr int16_t NCONT = 82;       // NCONT outside 0..NCOL-1; rerun without its first call's columns
+constexpr int16_t NLEVEL = 83;      // NLEVEL outside -1..5
+constexpr int16_t NRES = 84;        // NRES outside 0..10
+constexpr int16_t INC_CODE = 85;    // increment names a row or column outside the problem
+constexpr int16_t NINC = 86;        // NINC of a level negative
+constexpr int16_t TYPE0 = 87;       // equality row (type 0): not solved by this build
+}  // namespace code
+
 // Variable labels inside the library.  Integer variable v (column v + 1)
 // is ZLAB + v, or CLAB + v while the tableau carries its complement (bound
 // minus value); a complement moves the label by CLAB - ZLAB.  Continuous
