@@ -174,6 +174,42 @@ TEST(KavmpiInput, SampleRunLeavesTheFilesAsAHostExpects) {
                                             5 * std::string("KAV100.PNT ").size());
 }
 
+// A subproblem of 122 x 302 holds more than 32767 packed values: the count
+// travels whole in 32 bits and the result is the LP optimum.
+TEST(KavmpiInput, FirstMatrixBeyondSixteenBitCounts) {
+    std::mt19937 g(11);
+    auto real = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(g); };
+    PlainProblem pp;
+    PlainSub s;
+    for (int v = 0; v < 300; ++v) s.c.push_back(std::round(real(1.0, 10.0) * 4.0) / 4.0);
+    for (int r = 0; r < 120; ++r) {
+        std::vector<double> row(300);
+        for (auto& x : row) x = std::round(real(0.5, 5.0) * 4.0) / 4.0;
+        s.a.push_back(row);
+        s.b.push_back(std::round(real(20.0, 60.0)));
+    }
+    pp.subs.push_back(s);
+    pp.cpl.assign(1, {std::vector<double>(300, 1.0)});
+    pp.rhs = {5.0};
+    TempDataDir dir;
+    Problem p = to_host(pp, 3);
+    std::fill(p.kr16.begin(), p.kr16.end(), 0);
+    double lib = 0.0;
+    {
+        Host h;
+        h.run(p);
+        lib = h.RESV[0];
+    }
+    ASSERT_GT(peek<int32_t>(read_file(dir.file("PAR2.DAT")), 38), 32767);
+    const std::string writer = std::string(INPUT_SET_WRITER_EXE) + " " + dir.path() + " >/dev/null";
+    ASSERT_EQ(std::system(writer.c_str()), 0);
+    ASSERT_EQ(mpiexec(dir.path(), 3), 0);
+    const double resv = peek<double>(read_file(dir.file("PAR5.DAT")), 2);
+    const LpResult opt = solve_lp(to_lp(pp, false));
+    EXPECT_NEAR(resv, opt.obj, 1e-6 * std::fabs(opt.obj));
+    EXPECT_NEAR(resv, lib, 1e-9 * std::fabs(lib));
+}
+
 // One broken input set: how it is broken, the process count, and what
 // process 0 prints (problem 0: not checked; code 0: no print file).
 struct Hostile {
