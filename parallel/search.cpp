@@ -34,11 +34,6 @@ const fmt::Format& f_not_found() {
     static const fmt::Format f("(/10HSUBPROBLEM,I4,9H VARIABLE,I6,20H NOT FOUND IN ICOLSV/)");
     return f;
 }
-const fmt::Format& f_incr11() {
-    static const fmt::Format f(
-        "(/7HPROBLEM,I4,20H HAS INCR11 VARIABLE,I6,45H NOT EQUAL NEW PROBLEM ICOL IN MASTER PROGRAM/)");
-    return f;
-}
 const fmt::Format& f_tot_one() {
     static const fmt::Format f("(/50HTOTAL NUMBER OF ITERATIONS OF MASTER PROBLEM ONE =,I9/)");
     return f;
@@ -278,10 +273,12 @@ void Search::cycle() {
                 for (int32_t j = 1; j <= s.NCK[k]; ++j)
                     for (int32_t i = 1; i <= rmax; ++i) s.acpl(i, j) = cpl_[k][static_cast<size_t>(j - 1) * rmax + (i - 1)];
                 if (!add_column(*d_[m], k, n, own_[m][k])) {
-                    dv(m).NCOLM = static_cast<int16_t>(dv(m).NCOLM + 1);
-                    s.NPROP[k] = static_cast<int16_t>(n);
-                    st_.pnt.write(f_incr11(), {static_cast<int16_t>(1000 * m + 777), 1000 * k + n});
-                    st_.KSUB = 777;
+                    // An entry whose row is neither a column nor a row of
+                    // the master: the column cannot be formed, and the
+                    // master problem stops rather than go on without it.
+                    st_.IERR = 4;
+                    st_.KSUB = static_cast<int16_t>(k);
+                    st_.pnt.write(dl::error_line_mpi(), {static_cast<int16_t>(1000 * m + k), st_.IERR});
                     rcode_[m] = 2;
                     break;
                 }
