@@ -135,6 +135,9 @@ private:
     int16_t istop_[3][NPROB + 1] = {}, wcode_[3][NPROB + 1] = {}, wnopr_[3][NPROB + 1] = {},
             wvar_[3][NPROB + 1] = {};
     int32_t iterk_[3][NPROB + 1] = {};
+    // The last count each worker sent: a continuation goes on counting from
+    // it, so only the difference is new work.
+    int16_t lastit_[3][NPROB + 1] = {};
     float newcol_[3][NPROB + 1] = {};
     double own_[3][NPROB + 1] = {};  // the new proposal's own objective
 };
@@ -234,7 +237,11 @@ void Search::cycle() {
                 const int w = rank_of(k, m);
                 const int32_t n = s.NPROP[k];
                 istop_[m][k] = recv1<int16_t>(w, w, 154);
-                iterk_[m][k] += recv1<int16_t>(w, w, 145);
+                const int16_t it = recv1<int16_t>(w, w, 145);
+                // The count is the worker's since its last fresh solve (low
+                // 16 bits); add only what this cycle did.
+                iterk_[m][k] += irstrt_ == 2 ? static_cast<uint16_t>(it - lastit_[m][k]) : static_cast<uint16_t>(it);
+                lastit_[m][k] = it;
                 recv(w, w, 146, &s.PROPZ[k][1], n + 1);
                 own_[m][k] = recv1<double>(w, w, 155);
                 for (int32_t c = 1; c <= n + 1; ++c) recv(w, w, 147, &s.PROPX[k][c][1], s.NCK[k] - 2);
