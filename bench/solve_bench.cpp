@@ -10,18 +10,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "entry.hpp"
 #include "cycle.hpp"
+#include "generated_problem.hpp"
 #include "kernel.hpp"
 #include "master.hpp"
 #include "simplx.hpp"
@@ -107,132 +104,7 @@ namespace {
 
 void no_sleep(int32_t) {}
 
-constexpr int NSUB = 20, NROW = 100, NCOL = 150, NCR = 10, NZ = 4;
-constexpr int LDA = 2400, LDC = 400, LDL = 6, LDZ = 860, LD60 = 60;
-
-struct Data {
-    std::vector<std::vector<double>> amat, acpl;  // per subproblem, column-major
-    std::vector<int16_t> itype;
-    std::vector<double> crval;
-    std::vector<int16_t> itypcr;
-};
-
-// The simplex iteration limit (1000) counts the last fresh subproblem solve
-// of a decomposition cycle together with every re-solve after a price change
-// that follows it, of whatever subproblem.  The generated problem therefore
-// keeps re-solves cheap: each subproblem is a set of small independent
-// blocks, and the common rows reach it through a few columns only, so a new
-// set of prices moves at most a few block solutions by one pivot each.
-//
-// Subproblem (maximised, profits 1..10 in steps of 1/4 in row 1 of both
-// matrices):
-//   rows 2..51    pair rows a*x(p) + b*x(q) <= c over columns 2..101; the
-//                 first two hold the 0-Z variables (columns 2..5) as
-//                 z1 + z2 <= 1, whose vertices are all integral;
-//   rows 52..99   single-column bounds a*x(j) <= c on columns 102..149;
-//   row 100       type 0: weight variable (column 150) fixed to 1.
-// Coupling: 3 continuous columns per subproblem each use one of the 10
-// common resources; each resource gets about 40 % of what its users would
-// take at zero prices, so the master prices are positive.
-Data make_problem() {
-    std::mt19937 g(7);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(u(g) * (hi - lo + 1)) % (hi - lo + 1); };
-    auto quarter = [&](double lo, double hi) { return lo + std::round((hi - lo) * u(g) * 4.0) / 4.0; };
-    Data d;
-    d.itype.assign(NROW, 1);
-    d.itype[0] = 0;
-    d.itype[NROW - 1] = 0;
-    constexpr int NPAIR = 50, NCPLCOL = 3;
-    std::vector<double> load(NCR + 2, 0.0);
-    for (int k = 0; k < NSUB; ++k) {
-        std::vector<double> a(static_cast<size_t>(LDA) * NCOL, 0.0), c(static_cast<size_t>(LDC) * NCOL, 0.0);
-        auto A = [&](int i, int j) -> double& { return a[static_cast<size_t>(j - 1) * LDA + (i - 1)]; };
-        auto C = [&](int i, int j) -> double& { return c[static_cast<size_t>(j - 1) * LDC + (i - 1)]; };
-        std::vector<double> reach(NCOL + 1, 0.0);  // largest value of column j in its block
-        for (int j = 2; j <= NCOL - 1; ++j) {
-            const double p = quarter(1.0, 10.0);
-            A(1, j) = p;
-            C(1, j) = p;
-        }
-        for (int t = 0; t < NPAIR; ++t) {
-            const int i = 2 + t, jp = 2 + 2 * t, jq = jp + 1;
-            if (jq <= NZ + 1) {
-                A(i, jp) = A(i, jq) = 1.0;
-                A(i, 1) = 1.0;
-            } else {
-                A(i, jp) = quarter(1.0, 2.0);
-                A(i, jq) = quarter(1.0, 2.0);
-                A(i, 1) = quarter(4.0, 10.0);
-            }
-            reach[jp] = A(i, 1) / A(i, jp);
-            reach[jq] = A(i, 1) / A(i, jq);
-        }
-        for (int i = 2 + NPAIR; i <= NROW - 1; ++i) {
-            const int j = 2 * NPAIR + 2 + (i - 2 - NPAIR);
-            A(i, j) = quarter(1.0, 2.0);
-            A(i, 1) = quarter(2.0, 8.0);
-            reach[j] = A(i, 1) / A(i, j);
-        }
-        A(NROW, 1) = 1.0;
-        A(NROW, NCOL) = 1.0;
-        std::vector<int> used;
-        while (static_cast<int>(used.size()) < NCPLCOL) {
-            const int j = pick(NZ + 2, NCOL - 1);
-            if (std::find(used.begin(), used.end(), j) != used.end()) continue;
-            used.push_back(j);
-            const int r = pick(2, NCR + 1);
-            C(r, j) = quarter(1.0, 2.0);
-            load[r] += C(r, j) * reach[j];
-        }
-        d.amat.push_back(std::move(a));
-        d.acpl.push_back(std::move(c));
-    }
-    d.crval.assign(LDC, 0.0);
-    d.itypcr.assign(LDC, 0);
-    for (int r = 2; r <= NCR + 1; ++r) {
-        d.crval[r - 1] = std::round(0.4 * load[r] * 4.0) / 4.0;
-        d.itypcr[r - 1] = 1;
-    }
-    return d;
-}
-
-struct Outcome {
-    double resv;
-    int64_t sub_pivots, master_pivots;
-};
-
-Outcome solve(const Data& d) {
-    using namespace kav::decomp;
-    DecompState& s = state();
-    int16_t nsub = NSUB, ncrow = NCR + 2, kprob = 0, nrow = NROW, ncol = NCOL, nzo = NZ, nlevel = 0;
-    int16_t iflag = 0, kcode = 501, ncres = 0;
-    std::vector<int16_t> itype, itypcr = d.itypcr, ninc(LDL, 0), inccol(LDL, 0), incrow(LDL, 0);
-    std::vector<double> crval = d.crval, amat, acpl, dinc(LDL, 0.0), resv(LDL, 0.0), xres(LDL * NSUB * NCOL, 0.0);
-    std::vector<double> zovd(LDZ * LDL, 1.0);
-    std::vector<float> zovr(LDZ * LDL, 1.0f), rrl(LD60 * LDL), rrk(LD60), kr06(61);
-    std::vector<int16_t> iza(NCOL, 0), kr2(61), ikr(LD60 * LD60), ika(LD60 * 6), irk(LD60);
-    std::vector<int32_t> kr4(61), irl(LD60 * LDL);
-    for (int k = 1; k <= NSUB; ++k) {
-        itype = d.itype;
-        amat = d.amat[k - 1];
-        acpl = d.acpl[k - 1];
-        kprob = static_cast<int16_t>(k);
-        ncrow = NCR + 2;
-        const Args a{&nsub, &ncrow, itypcr.data(), crval.data(), &kprob, &nrow, &ncol, &nzo, itype.data(),
-                     amat.data(), acpl.data(), ninc.data(), &nlevel, inccol.data(), incrow.data(), dinc.data(),
-                     resv.data(), xres.data(), zovd.data(), iza.data(), iza.data(), iza.data(), iza.data(),
-                     kr4.data(), &iflag, &kcode, &ncres, irl.data(), irl.data(), irl.data(), rrl.data(),
-                     rrl.data(), kr2.data(), kr2.data(), kr2.data(), kr2.data(), rrk.data(), rrk.data(),
-                     rrk.data(), rrk.data(), irk.data(), irk.data(), irk.data(), irk.data(), irk.data(),
-                     irk.data(), kr2.data(), ikr.data(), zovr.data(), kr4.data(), kr4.data(), kr4.data(),
-                     kr2.data(), kr06.data(), kr4.data(), kr4.data(), kr4.data(), ika.data(), ika.data()};
-        tarvexo(s, a);
-    }
-    Outcome o{resv[0], 0, s.dv.NITMAS};
-    for (int k = 1; k <= NSUB; ++k) o.sub_pivots += s.sv.ITERK[k];
-    return o;
-}
+using kav::bench::Outcome;
 
 void BM_WholeSolve(benchmark::State& st) {
     std::string dir = (std::filesystem::temp_directory_path() / "kavbench-XXXXXX").string();
@@ -242,12 +114,13 @@ void BM_WholeSolve(benchmark::State& st) {
     }
     setenv("KAV_DATA_DIR", dir.c_str(), 1);
     kav::set_sleep_function(&no_sleep);
-    const Data d = make_problem();
+    // 20 subproblems of 100 x 150 with 4 0-Z variables, 10 common rows.
+    const kav::bench::Data d = kav::bench::make_problem({20, 100, 150, 10, 4});
     Outcome o{};
     int64_t runs = 0;
     g_t = Timer{};
     for (auto _ : st) {
-        o = solve(d);
+        o = kav::bench::solve(d);
         ++runs;
     }
     st.counters["RESV"] = o.resv;

@@ -124,13 +124,12 @@ void dump_work_tableau(DecompState& ds, int32_t k) {
 
 }  // namespace
 
-bool add_column(DecompState& ds, int32_t k, int32_t n) {
+bool add_column(DecompState& ds, int32_t k, int32_t n, double own) {
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
     const int32_t c = dv.NCOLM + 1;
     const int32_t nrow = dv.NROWM;
     for (int32_t i = 1; i <= nrow; ++i) dv.tm(i, c) = 0.0;
-    const double own = sv.MPIRUN ? sv.PROPZ[k][n] : sv.PROPZ[k][n] + price_deduction(ds, k, n);
     const double cost = own / sv.OBJSCL;
     dv.ICOLM[c] = 1000 * k + n;
     for (int32_t i = 1; i <= nrow; ++i) dv.YCOL[i] = 0.0;
@@ -232,7 +231,7 @@ void cycle(DecompState& ds) {
             const int32_t n = sv.NPROP[k] + 1;
             if (!proposal_enters(ds, k, n)) continue;
             if (dv.NCOLM + 1 > TMCOLS) continue;  // cannot happen: 7 columns per subproblem
-            if (!add_column(ds, k, n)) {
+            if (!add_column(ds, k, n, sv.PROPZ[k][n] + price_deduction(ds, k, n))) {
                 dv.RCODE = RC_STOP;
                 return;
             }

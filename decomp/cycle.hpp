@@ -28,8 +28,10 @@ double price_deduction(DecompState& ds, int k, int n);
 // convexity price is 0 or the proposal gains more than TOLELM on it.
 bool proposal_enters(const DecompState& ds, int32_t k, int32_t n);
 // Builds, locates and transforms the column of proposal n of problem k as
-// master column NCOLM+1.  Returns false (IERR 4) when an entry has no place.
-bool add_column(DecompState& ds, int32_t k, int32_t n);
+// master column NCOLM+1, with cost own / OBJSCL: `own` is the proposal's
+// own objective, PROPZ(k,n) with the price deduction added back.  Returns
+// false (IERR 4) when an entry has no place.
+bool add_column(DecompState& ds, int32_t k, int32_t n, double own);
 // The retention rule for that column: it stays (NCOLM and NPROP(K) grow)
 // when its reduced cost improves, it is K's first proposal, or K is flagged.
 bool retain_column(DecompState& ds, int32_t k, int32_t n);

@@ -279,7 +279,7 @@ int16_t rebuild(BinUnit& vals, BinUnit& runs, double* a, int32_t lda, int32_t m,
 }
 
 
-// Smallest and largest magnitude above ATINY of a row or column.
+// Smallest and largest magnitude above 0.001 of a row or column.
 struct Range {
     double lo, hi;
     // Widens the range by |v| when |v| is above 0.001 (smaller entries do
@@ -291,45 +291,10 @@ struct Range {
             if (a > hi) hi = a;
         }
     }
-    bool found() const { return hi != -1e30 && lo != 1e30; }
+    // Something was taken (the range starts empty, lo = BIG > hi = -BIG,
+    // whatever BIG the program uses).
+    bool found() const { return hi >= lo; }
 };
-
-Flow scale(DecompState& ds, int32_t k) {
-    SolverState& sv = ds.sv;
-    const int32_t m = sv.M, n = sv.N;
-    auto row_range = [&](int32_t i) {
-        Range r{sv.BIG, -sv.BIG};
-        for (int32_t j = 1; j <= n; ++j) r.take(sv.t(i, j));
-        return r;
-    };
-    Range r1 = row_range(1);
-    if (!r1.found()) {
-        sv.IERR = 73;
-        return Flow::error_exit;
-    }
-    sv.OSCL[k] = std::sqrt(r1.hi * r1.lo);
-    for (int32_t j = 1; j <= n; ++j) sv.t(1, j) = -sv.t(1, j) / sv.OSCL[k];
-    for (int32_t i = 2; i <= m; ++i) {
-        Range r = row_range(i);
-        if (!r.found()) {
-            sv.IERR = 73;
-            return Flow::error_exit;
-        }
-        double s = std::sqrt(r.hi * r.lo);
-        if (s < 100.0) s = s / 1000.0;
-        sv.RSCL[k][i] = s;
-        for (int32_t j = 1; j <= n; ++j) sv.t(i, j) = sv.t(i, j) / s;
-    }
-    sv.CSCL[k][1] = 1.0;
-    for (int32_t j = 2; j <= n; ++j) {
-        Range r{sv.BIG, -sv.BIG};
-        for (int32_t i = 1; i <= m; ++i) r.take(sv.t(i, j));
-        double s = r.found() ? std::sqrt(r.hi * r.lo) : 1.0;
-        sv.CSCL[k][j] = s;
-        for (int32_t i = 1; i <= m; ++i) sv.t(i, j) = sv.t(i, j) / s;
-    }
-    return Flow::go;
-}
 
 Flow setup_subproblem(DecompState& ds, int32_t k) {
     SolverState& sv = ds.sv;
@@ -387,8 +352,7 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
 
     sv.IROW[1] = 0;
     sv.ICOL[1] = 0;
-    f = scale(ds, k);
-    if (f != Flow::go) return f;
+    if (!scale_tableau(ds, k)) return Flow::error_exit;
 
     for (int32_t j = 1; j <= n; ++j) sv.ICOLSV[j] = sv.ICOL[j];
     sv.NSV = static_cast<int16_t>(n);
@@ -689,6 +653,43 @@ void final_output(DecompState& ds) {
 }
 
 }  // namespace
+
+bool scale_tableau(DecompState& ds, int32_t k) {
+    SolverState& sv = ds.sv;
+    const int32_t m = sv.M, n = sv.N;
+    auto row_range = [&](int32_t i) {
+        Range r{sv.BIG, -sv.BIG};
+        for (int32_t j = 1; j <= n; ++j) r.take(sv.t(i, j));
+        return r;
+    };
+    Range r1 = row_range(1);
+    if (!r1.found()) {
+        sv.IERR = 73;
+        return false;
+    }
+    sv.OSCL[k] = std::sqrt(r1.hi * r1.lo);
+    for (int32_t j = 1; j <= n; ++j) sv.t(1, j) = -sv.t(1, j) / sv.OSCL[k];
+    for (int32_t i = 2; i <= m; ++i) {
+        Range r = row_range(i);
+        if (!r.found()) {
+            sv.IERR = 73;
+            return false;
+        }
+        double s = std::sqrt(r.hi * r.lo);
+        if (s < 100.0) s = s / 1000.0;
+        sv.RSCL[k][i] = s;
+        for (int32_t j = 1; j <= n; ++j) sv.t(i, j) = sv.t(i, j) / s;
+    }
+    sv.CSCL[k][1] = 1.0;
+    for (int32_t j = 2; j <= n; ++j) {
+        Range r{sv.BIG, -sv.BIG};
+        for (int32_t i = 1; i <= m; ++i) r.take(sv.t(i, j));
+        double s = r.found() ? std::sqrt(r.hi * r.lo) : 1.0;
+        sv.CSCL[k][j] = s;
+        for (int32_t i = 1; i <= m; ++i) sv.t(i, j) = sv.t(i, j) / s;
+    }
+    return true;
+}
 
 void setup_master(DecompState& ds) {
     SolverState& sv = ds.sv;

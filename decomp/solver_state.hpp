@@ -52,7 +52,7 @@ struct SolverState {
     // 0: this library.  1: the same routines run by the MPI program kavmpi
     // (a worker's SIMPLX, process 0's masters): iteration limit of 500
     // without per-problem totals, three-digit banner lines, error lines with
-    // a five-digit problem number, proposals carrying their own objective.
+    // a five-digit problem number.
     int16_t MPIRUN;
 
     // ---- PAR1 header words and level ------------------------------------

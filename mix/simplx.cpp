@@ -44,9 +44,11 @@ struct Solve {
         sc.cscale = s.CSCL.data();
         sc.cnorm = s.CNORM.data();
         sc.rnorm = s.RNORM.data();
+        sc.tolel = s.TOLEL.data();
+        sc.ldtol = LD;
     }
     double& t(int32_t i, int32_t j) { return s.t(i, j); }
-    double tol(int32_t i, int32_t j) const { return kernel::tolel_of(kernel::MIX_CONSTS, sc, i, j); }
+    double tol(int32_t i, int32_t j) const { return s.TOLEL[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; }
     kernel::Tableau& view() {
         tb = kernel::Tableau{s.T.data(), LD, m, n, s.IROW.data(), s.ICOL.data()};
         return tb;

@@ -55,6 +55,9 @@ struct MixState {
     // Scales and norms of the working tableau.
     std::array<double, LD> RSCL{}, RNORM{};
     std::array<double, MAXCOLS> CSCL{}, CNORM{}, COBJ{};
+    // Tolerances TOLEL(i, j) as COLRNG last computed them, stored so that the
+    // choice rules read them instead of recomputing one per entry visited.
+    std::array<double, static_cast<size_t>(LD) * MAXCOLS> TOLEL{};
     // Solution of the last solve and allocation-step totals.
     std::array<float, MAXLAB> XVAL{};
     std::vector<int16_t> IGTOT;

@@ -3,6 +3,7 @@
 #include "comm.hpp"
 
 #include <mpi.h>
+#include <time.h>
 
 namespace kav::mpi {
 
@@ -19,12 +20,37 @@ MPI_Datatype type_of<float>() { return MPI_FLOAT; }
 template <>
 MPI_Datatype type_of<double>() { return MPI_DOUBLE; }
 
+// Waits until a message from `peer` with `tag` has arrived.  MPICH's own
+// blocking receive polls without pause, so a rank that waits would keep its
+// core busy; with more ranks than cores (the workers of a master problem
+// that is not being solved wait through whole searches) those waiting ranks
+// would take the cores of the ranks that compute.  Here a waiting rank
+// probes a few times at once (a reply that follows within microseconds is
+// taken without delay), then sleeps between probes, the pause doubling from
+// 20 us up to 1 ms.
+void wait_for(int peer, int tag) {
+    int flag = 0;
+    for (int i = 0; i < 200; ++i) {
+        MPI_Iprobe(peer, tag, MPI_COMM_WORLD, &flag, MPI_STATUS_IGNORE);
+        if (flag != 0) return;
+    }
+    long pause_ns = 20000;
+    for (;;) {
+        MPI_Iprobe(peer, tag, MPI_COMM_WORLD, &flag, MPI_STATUS_IGNORE);
+        if (flag != 0) return;
+        const timespec ts{0, pause_ns};
+        nanosleep(&ts, nullptr);
+        if (pause_ns < 1000000) pause_ns *= 2;
+    }
+}
+
 template <class T>
 void send_t(int peer, int worker, int code, const T* p, int32_t n) {
     MPI_Send(p, n, type_of<T>(), peer, tag_of(worker, code), MPI_COMM_WORLD);
 }
 template <class T>
 void recv_t(int peer, int worker, int code, T* p, int32_t n) {
+    wait_for(peer, tag_of(worker, code));
     MPI_Recv(p, n, type_of<T>(), peer, tag_of(worker, code), MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }
 

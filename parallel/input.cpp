@@ -5,6 +5,7 @@
 // every process).
 #include "input.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "comm.hpp"
@@ -47,6 +48,44 @@ const fmt::Format& f_values8() {
     return f;
 }
 
+// An extent as the size of the array it gives (below 1: an empty array).
+int64_t extent(const MpiState& st, int i) { return st.IEXT[i] > 0 ? st.IEXT[i] : 0; }
+
+// Every extent within the tables this program holds the problem in.
+bool extents_fit(const MpiState& st) {
+    const int64_t cells = int64_t{MAXROW} * MAXCOL;
+    return extent(st, 1) <= cells && extent(st, 2) <= cells && extent(st, 3) <= MAXINC &&
+           extent(st, 4) <= MAXVRES && extent(st, 5) <= MAXROW && extent(st, 6) <= MAXCOL;
+}
+
+// The general real buffer of a worker, which takes one subproblem's
+// increments (and the 0-Z level values and the prices).
+int64_t general_buffer(const MpiState& st) {
+    const int64_t nl = st.NLEVEL + 1;
+    return std::max({8 * extent(st, 6) - 16, nl * (st.NZOTOT + 1), nl * extent(st, 3), int64_t{st.RMAX} - 2});
+}
+
+// A label of a subproblem's initial basis names a row (slack, or equality
+// slack -5000) or a column (continuous variable, 0-Z variable 5000+v or its
+// complement 6000+v) of an m x n tableau; the solver indexes its scales and
+// columns by it.
+bool label_fits(int16_t l, int32_t m, int32_t n) {
+    if (l <= -5000) return -l - 5000 <= m - 1;
+    if (l <= 0) return -l <= m - 1;
+    if (l < 5000) return l <= n - 1;
+    const int32_t v = l <= 6000 ? l - 5000 : l - 6000;
+    return v >= 1 && v <= n - 1;
+}
+bool labels_fit(const std::vector<int16_t>& irow, const std::vector<int16_t>& icol, int32_t m, int32_t n) {
+    // Row 1 and column 1 are the objective and the right-hand sides: the
+    // workers label them 0 whatever the list holds.
+    for (size_t i = 1; i < irow.size(); ++i)
+        if (!label_fits(irow[i], m, n)) return false;
+    for (size_t j = 1; j < icol.size(); ++j)
+        if (!label_fits(icol[j], m, n)) return false;
+    return true;
+}
+
 // Steps 10 to 24: per subproblem its records, increments and matrices.
 int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
     SolverState& sv = ds.sv;
@@ -65,6 +104,7 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
         }
     }
     Reader tv{st.tab}, tr{st.itab};
+    int64_t nvres = 0;  // result positions of one level, over the subproblems so far
     std::vector<double> vals;
     std::vector<int16_t> runs;
     for (int32_t k = 1; k <= nsub; ++k) {
@@ -115,6 +155,8 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
         for (int q = 5; q < 10; ++q) pr.i2[q] = r.get<int16_t>();  // items 17 to 21
         pr.kflag = r.get<int16_t>();  // item 22
         if (r.bad || !pr.fits(st)) return ERR_READ_PAR1;
+        nvres += pr.cols() - 2;
+        if (nvres > extent(st, 4)) return ERR_READ_PAR1;
         pr.store(sv, k);
         to_pair(k, 96, pr.i4, 9);
         to_pair(k, 99, pr.i2, 10);
@@ -131,7 +173,7 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
         std::vector<int16_t> irow(m), icol(n);
         r.get_n(irow.data(), m);
         r.get_n(icol.data(), n);
-        if (r.bad) return ERR_READ_PAR1;
+        if (r.bad || !labels_fit(irow, icol, m, n)) return ERR_READ_PAR1;
         to_pair(k, 123, irow.data(), m);
         to_pair(k, 124, icol.data(), n);
         // PAR3: resource levels, increment counts and increments.
@@ -146,16 +188,18 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
             if (sv.NINC[k][l] < 0 || sv.NINC[k][l] > MAXINC) return ERR_READ_PAR3;
             total += sv.NINC[k][l];
         }
-        if (p3.bad) return ERR_READ_PAR3;
+        if (p3.bad || total > general_buffer(st)) return ERR_READ_PAR3;
         to_pair(k, 127, &sv.NINC[k][1], nl);
         std::vector<int16_t> cc, rc;
         std::vector<double> dd;
-        for (int32_t l = 1; l <= nl; ++l)
+        for (int32_t l = 1; l <= nl; ++l) {
+            int64_t objective_incs = 0;  // the level's list of objective increments
             for (int32_t i = 1; i <= sv.NINC[k][l]; ++i) {
                 const int16_t c = p3.get<int16_t>();
                 const int16_t w = p3.get<int16_t>();
                 const double d = p3.get<double>();
-                if (p3.bad) return ERR_READ_PAR3;
+                if (w == 0) ++objective_incs;
+                if (p3.bad || objective_incs > extent(st, 6)) return ERR_READ_PAR3;
                 st.pnt.write(fmt::lines::status_line(), {c, w});
                 st.pnt.write(f_values8(), {d});
                 sv.INCCOL[k][l][i] = c;
@@ -165,6 +209,7 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
                 rc.push_back(w);
                 dd.push_back(d);
             }
+        }
         if (total != 0) {
             to_pair(k, 128, cc.data(), total);
             to_pair(k, 129, rc.data(), total);
@@ -210,9 +255,14 @@ bool ProblemRecord::fits(const MpiState& st) const {
     const int32_t m = rows(), n = cols(), nz = nzo();
     const int64_t cells = int64_t{m} * n;
     const int32_t nnz = i4[6], nzero = i4[7], nixb = i4[8];
-    return m >= 2 && m <= MAXROW && n >= 2 && n <= MAXCOL && nz >= 0 && nz <= n - 2 && nz + 1 <= MAXNZ &&
-           st.RMAX <= m && nnz >= 0 && nnz <= cells && nzero >= 0 && nzero <= cells && nixb >= 0 &&
-           packed::runs_in(nixb) <= cells;
+    // The packed values and run words travel into buffers of extents 1 and
+    // 2 (the run buffer holds at least the 0-Z list's length); the tableau
+    // has extent 5 rows and extent 6 columns.
+    const int64_t ext1 = st.IEXT[1] > 0 ? st.IEXT[1] : 0, ext2 = st.IEXT[2] > 0 ? st.IEXT[2] : 0;
+    const int64_t runbuf = std::max<int64_t>(ext2, st.NZOTOT + 1);
+    return m >= 2 && m <= MAXROW && m <= st.IEXT[5] && n >= 2 && n <= MAXCOL && n <= st.IEXT[6] && nz >= 0 &&
+           nz <= n - 2 && nz + 1 <= MAXNZ && st.RMAX <= m && nnz >= 0 && nnz <= cells && nnz <= ext1 &&
+           nzero >= 0 && nzero <= cells && nixb >= 0 && packed::runs_in(nixb) <= cells && nixb / 2 <= runbuf;
 }
 
 void ProblemRecord::store(SolverState& sv, int32_t k) const {
@@ -265,7 +315,8 @@ int16_t read_header(MpiState& st) {
     st.PRSW = r.get<int16_t>();
     const bool fits = st.NSUB >= 1 && st.NSUB <= NPROB && st.NCRES >= 0 && st.NCRES <= MAXCRES &&
                       st.NLEVEL >= 0 && st.NLEVEL + 1 <= NLEV && st.RMAX >= 2 && st.RMAX <= LDC &&
-                      st.NZOTOT >= 0 && st.NZOTOT + 1 <= MAXZENT && st.NSUB + st.RMAX - 1 <= TMLD;
+                      st.NZOTOT >= 0 && st.NZOTOT + 1 <= MAXZENT && st.NSUB + st.RMAX - 1 <= TMLD &&
+                      extents_fit(st);
     if (r.bad || !fits) return ERR_READ_PAR1;
     Reader f{st.par5};
     st.PAR5FL = f.get<int16_t>();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <unistd.h>
 
 #include "comm.hpp"
 #include "dlines.hpp"
@@ -30,9 +31,15 @@ void set_constants(decomp::SolverState& sv) {
     sv.MPIRUN = 1;
 }
 
-// The results record behind the flag word: no result for any level.
+// The results record behind the flag word: no result for any level.  When
+// an earlier file failed to open, PAR5.DAT is opened for it if it is there
+// (a missing one is not created just to say that nothing was solved).
 void write_no_results(MpiState& st) {
-    if (!st.par5.is_open() || st.par5.seek(2) != 0) return;
+    if (!st.par5.is_open()) {
+        const std::string path = data_path("C:\\KAV\\PAR5.DAT");
+        if (::access(path.c_str(), F_OK) != 0 || st.par5.open(path) != 0) return;
+    }
+    if (st.par5.seek(2) != 0) return;
     for (int l = 0; l < 6; ++l) st.par5.put(37.0);
     st.par5.put(int16_t{0});
 }

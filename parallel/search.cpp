@@ -34,11 +34,6 @@ const fmt::Format& f_not_found() {
     static const fmt::Format f("(/10HSUBPROBLEM,I4,9H VARIABLE,I6,20H NOT FOUND IN ICOLSV/)");
     return f;
 }
-const fmt::Format& f_incr11() {
-    static const fmt::Format f(
-        "(/7HPROBLEM,I4,20H HAS INCR11 VARIABLE,I6,45H NOT EQUAL NEW PROBLEM ICOL IN MASTER PROGRAM/)");
-    return f;
-}
 const fmt::Format& f_tot_one() {
     static const fmt::Format f("(/50HTOTAL NUMBER OF ITERATIONS OF MASTER PROBLEM ONE =,I9/)");
     return f;
@@ -140,7 +135,11 @@ private:
     int16_t istop_[3][NPROB + 1] = {}, wcode_[3][NPROB + 1] = {}, wnopr_[3][NPROB + 1] = {},
             wvar_[3][NPROB + 1] = {};
     int32_t iterk_[3][NPROB + 1] = {};
+    // The last count each worker sent: a continuation goes on counting from
+    // it, so only the difference is new work.
+    int16_t lastit_[3][NPROB + 1] = {};
     float newcol_[3][NPROB + 1] = {};
+    double own_[3][NPROB + 1] = {};  // the new proposal's own objective
 };
 
 bool Search::level_setup(int16_t l) {
@@ -238,8 +237,13 @@ void Search::cycle() {
                 const int w = rank_of(k, m);
                 const int32_t n = s.NPROP[k];
                 istop_[m][k] = recv1<int16_t>(w, w, 154);
-                iterk_[m][k] += recv1<int16_t>(w, w, 145);
+                const int16_t it = recv1<int16_t>(w, w, 145);
+                // The count is the worker's since its last fresh solve (low
+                // 16 bits); add only what this cycle did.
+                iterk_[m][k] += irstrt_ == 2 ? static_cast<uint16_t>(it - lastit_[m][k]) : static_cast<uint16_t>(it);
+                lastit_[m][k] = it;
                 recv(w, w, 146, &s.PROPZ[k][1], n + 1);
+                own_[m][k] = recv1<double>(w, w, 155);
                 for (int32_t c = 1; c <= n + 1; ++c) recv(w, w, 147, &s.PROPX[k][c][1], s.NCK[k] - 2);
                 wcode_[m][k] = recv1<int16_t>(w, w, 149);
                 wnopr_[m][k] = recv1<int16_t>(w, w, 148);
@@ -275,11 +279,13 @@ void Search::cycle() {
                 const int32_t rmax = st_.RMAX;
                 for (int32_t j = 1; j <= s.NCK[k]; ++j)
                     for (int32_t i = 1; i <= rmax; ++i) s.acpl(i, j) = cpl_[k][static_cast<size_t>(j - 1) * rmax + (i - 1)];
-                if (!add_column(*d_[m], k, n)) {
-                    dv(m).NCOLM = static_cast<int16_t>(dv(m).NCOLM + 1);
-                    s.NPROP[k] = static_cast<int16_t>(n);
-                    st_.pnt.write(f_incr11(), {static_cast<int16_t>(1000 * m + 777), 1000 * k + n});
-                    st_.KSUB = 777;
+                if (!add_column(*d_[m], k, n, own_[m][k])) {
+                    // An entry whose row is neither a column nor a row of
+                    // the master: the column cannot be formed, and the
+                    // master problem stops rather than go on without it.
+                    st_.IERR = 4;
+                    st_.KSUB = static_cast<int16_t>(k);
+                    st_.pnt.write(dl::error_line_mpi(), {static_cast<int16_t>(1000 * m + k), st_.IERR});
                     rcode_[m] = 2;
                     break;
                 }

@@ -217,10 +217,10 @@ bool build(MpiState& st, DecompState& ds, int16_t level) {
         st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{73}});
         return false;
     }
-    // The worker's tableau is solved unscaled: unit scales.
-    sv.OSCL[k] = 1.0;
-    for (int32_t i = 1; i <= m; ++i) sv.RSCL[k][i] = 1.0;
-    for (int32_t j = 1; j <= n; ++j) sv.CSCL[k][j] = 1.0;
+    // Scaled as the library's set-up scales it, so that SIMPLX pivots on the
+    // same numbers and gives the library's proposals.  The scan above has
+    // found magnitude in every row, so the scaling itself cannot fail.
+    scale_tableau(ds, k);
     for (int32_t j = 1; j <= n; ++j) sv.ICOLSV[j] = sv.ICOL[j];
     sv.NSV = static_cast<int16_t>(n);
     sv.NPIV = 0;
@@ -255,7 +255,6 @@ void worker_loop(MpiState& st, DecompState& ds) {
     const int32_t k = st.KSUB, nc = sv.NCK[k];
     int16_t last_level = 0;
     Saved saved;
-    double own[NSLOT + 2] = {};  // each proposal's own objective
     for (;;) {
         int16_t stop = recv1<int16_t>(0, me, 153);
         if (stop == 1) return;
@@ -271,7 +270,8 @@ void worker_loop(MpiState& st, DecompState& ds) {
         recv(0, me, 140, &sv.IBOTH[1], nbrpt);
         const int16_t irstrt = recv1<int16_t>(0, me, 141);
         const int16_t n = recv1<int16_t>(0, me, 142);
-        if (n < 0 || n > NSLOT) {
+        // A full subproblem (7 proposals) is never served: n is 0 to 6.
+        if (n < 0 || n >= NSLOT) {
             st.pnt.write(dl::error_line_mpi(), {st.KSUB, int16_t{149}});
             abort_all(1);
         }
@@ -292,17 +292,21 @@ void worker_loop(MpiState& st, DecompState& ds) {
                 save(sv, saved);
             }
         }
+        // The new proposal's own objective (its reduced value with the price
+        // deduction added back) is the cost of its master column; it travels
+        // in one added message after its reduced value.
+        double own = 0.0;
         if (solve) {
             simplx(ds, irstrt == 2 ? int16_t{2} : int16_t{1});
-            if (sv.IERR == 0 && sv.IREJ == 0 && n + 1 <= NSLOT)
-                own[n + 1] = sv.PROPZ[k][n + 1] + price_deduction(ds, k, n + 1);
+            if (sv.IERR == 0 && sv.IREJ == 0) own = sv.PROPZ[k][n + 1] + price_deduction(ds, k, n + 1);
         } else {
             stop = 1;
         }
         send1(0, me, 154, stop);
         send1(0, me, 145, static_cast<int16_t>(sv.NITER));
-        send(0, me, 146, &own[1], n + 1);
-        for (int32_t c = 1; c <= n + 1; ++c) send(0, me, 147, &sv.PROPX[k][c > NSLOT ? NSLOT : c][1], nc - 2);
+        send(0, me, 146, &sv.PROPZ[k][1], n + 1);
+        send1(0, me, 155, own);
+        for (int32_t c = 1; c <= n + 1; ++c) send(0, me, 147, &sv.PROPX[k][c][1], nc - 2);
         send1(0, me, 149, sv.IERR);
         send1(0, me, 148, sv.IREJ);
         if (sv.IERR == 6) send1(0, me, 151, sv.LBLBAD);
