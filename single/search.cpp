@@ -102,7 +102,7 @@ bool Search::select(Copy copy, int16_t& label) {
 
 // Below a solution that failed the resource test every basic value is
 // whole: branch on the free integer variable (not fixed by the stack, not
-// taken at its bound as an empty column, NOBRAN 0) with the largest value
+// an empty column, NOBRAN 0) with the largest value
 // per unit, the lowest on a tie.  0 when there is none.
 int16_t Search::select_after_rejection() {
     std::vector<char> fixed(static_cast<size_t>(s.K) + 1, 0);
@@ -112,6 +112,10 @@ int16_t Search::select_after_rejection() {
     }
     for (int n = 1; n <= s.NEMPTY; ++n) {
         const int v = var_of(s.IEMPTY[n]);
+        if (v >= 1 && v < s.K) fixed[v] = 1;
+    }
+    for (int n = 1; n <= s.NDROP; ++n) {
+        const int v = var_of(s.IDROP[n]);
         if (v >= 1 && v < s.K) fixed[v] = 1;
     }
     int16_t label = 0;

@@ -124,10 +124,13 @@ private:
 };
 
 // Integer columns without an entry in the constraint rows: the variable
-// goes to its bound.  Tolerances are those of the last COLRNG call.
+// goes to its bound, or stays at 0 when it only costs (a positive reduced
+// cost; taking it would lower the objective).  Tolerances are those of the
+// last COLRNG call.
 void Simplex::remove_empty_columns() {
     s.NITER = 0;
     s.NEMPTY = 0;
+    s.NDROP = 0;
     s.rejected = false;
     double offset = 0.0;
     bool removed = false;
@@ -138,8 +141,12 @@ void Simplex::remove_empty_columns() {
             ++k;
             continue;
         }
-        s.IEMPTY[++s.NEMPTY] = icol(k);
-        offset -= t(1, k) * s.CFACT[var_of(icol(k)) + 1];
+        if (t(1, k) > 0.0) {
+            s.IDROP[++s.NDROP] = icol(k);
+        } else {
+            s.IEMPTY[++s.NEMPTY] = icol(k);
+            offset -= t(1, k) * s.CFACT[var_of(icol(k)) + 1];
+        }
         remove_column(k);
         removed = true;
     }

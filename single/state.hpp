@@ -128,6 +128,9 @@ struct State {
     float once = 0.0f;      // the reduced values of this level are taken
     std::array<int16_t, MAX_COL + 1> IEMPTY{};
     int16_t NEMPTY = 0;
+    // Empty integer columns whose variable only costs: left at 0.
+    std::array<int16_t, MAX_COL + 1> IDROP{};
+    int16_t NDROP = 0;
     int16_t NFLAB = 0;
     bool rejected = false;  // the last solution failed the resource test
     std::array<float, MAX_RES + 1> RSHIFT{};

@@ -1,5 +1,5 @@
 // The single-problem library on small problems whose answers are known by
-// hand: columns that no row blocks, branch points where neither branch can
+// hand: columns that no row blocks or that are empty, branch points where neither branch can
 // be solved, the iteration limit, the resource test with its code table,
 // saturating sums and transfer values, and the error codes of a call.
 #include <gtest/gtest.h>
@@ -64,6 +64,13 @@ TEST(SingleFaults, SearchEndsWithTheOptimum) {
         {"unblocked columns",
          [] { return problem({85, 41, 5, 27, 84, 77, 48}, {{5, -10, -20, 0, 0, -11, -29}}, {2}); }, 367.0,
          {1, 1, 1, 1, 1, 1, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
+        // Columns without a row entry: x1 and x3 only cost and stay at 0,
+        // x2 and x5 go to their bound; x4 needs x3.
+        {"empty columns",
+         [] { return problem({-6, 2, -4, 22, 33}, {{0, 0, -19, 16, 0}}, {6}); }, 53.0, {0, 1, 1, 1, 1},
+         "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
+        {"empty column that only costs",
+         [] { return problem({-5, 3}, {{0, 1}}, {1}); }, 3.0, {0, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
         // x2 must be 1/2: both branches of its branch point have no solution,
         // so the point is closed and the level ends without one.
         {"both branches infeasible",
