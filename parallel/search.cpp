@@ -260,6 +260,8 @@ void Search::cycle() {
                     return;
                 }
                 if (wcode_[m][k] == 5) {
+                    // The error line names the subproblem that reported it.
+                    st_.KSUB = static_cast<int16_t>(k);
                     rcode_[m] = 1;
                     st_.IERR = 5;
                     break;
