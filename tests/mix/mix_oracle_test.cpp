@@ -296,6 +296,8 @@ TEST(MixCases, OneVariable) {
         {.what = "4.004 is 4", .rhs = 4.004, .type = 1, .status = 40.0, .x1 = 4},
         {.what = "3.5 branches into <= 3 and >= 4", .rhs = 3.5, .type = 1, .status = 30.0, .x1 = 3,
          .line = "BRANCH POINT INCREASED TO     1 PROBLEM VARIABLE  5001 BOUND     3 IBOTH  0"},
+        {.what = "2 x1 = 7: both branches infeasible, the node closes", .rhs = 7.0, .coef = 2.0,
+         .status = 37.0, .line = "NO 0-1 SOLUTION FOUND"},
         {.what = "integral root not above BEST0", .best0 = 10.0f, .status = 37.0,
          .line = "NO 0-1 SOLUTION FOUND"},
         {.what = "group limit exceeded at the root", .igcap = 0, .status = 37.0,
