@@ -199,6 +199,9 @@ int Solve::primal_step(int32_t& r, int32_t& k) {
     double amax = -BIG;
     for (int32_t i : keep)
         if (t(i, k) / s.RNORM[i - 1] >= smax - tol(i, 1) && t(i, k) > amax) amax = t(i, k), r = i;
+    // A leaving value slightly below 0 (within its tolerance) leaves at 0, so
+    // the round-off does not carry into the next basis.
+    if (r != 0 && t(r, 1) < 0.0) t(r, 1) = 0.0;
     return r == 0 ? -2 : 1;
 }
 
