@@ -342,6 +342,17 @@ TEST(MixCases, OneVariable) {
     }
 }
 
+// A full tableau leaves no room for a branch row: the search ends with 75
+// rather than write the row over the next column.
+TEST(MixCases, BranchBeyondTheLastRow) {
+    Host h(100, 1);
+    h.value(1, 10.0);
+    for (int i = 2; i <= 100; ++i) h.at(i, 1) = i == 2 ? 3.5 : 10.0 + i, h.at(i, 2) = 1.0;
+    h.call();
+    EXPECT_EQ(h.status, 37.0);
+    EXPECT_TRUE(h.printed("PROBLEM ERROR CODE 75"));
+}
+
 // The whole print file of a search with two branch points: max 10 x1 + 2 x2
 // with x1 <= 3.5 and x1 + x2 <= 5.5; the root has x1 = 3.5, whose upper
 // branch is infeasible; below x1 <= 3 the branch on x2 = 2.5 finds (3, 2),
