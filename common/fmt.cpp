@@ -511,33 +511,5 @@ void PrintUnit::write_text(std::string_view text) {
     }
 }
 
-// ---------------------------------------------------------------- shared lines
-
-namespace lines {
-const Format& banner3() {
-    static const Format f("(/29HBESM ELLAH EL RAHMAN EL RAHIM,I3/)");
-    return f;
-}
-const Format& banner5() {
-    static const Format f("(/29HBESM ELLAH EL RAHMAN EL RAHIM,I5/)");
-    return f;
-}
-const Format& error_line() {
-    static const Format f("(/7HPROBLEM,I4,11H ERROR CODE,I3,/)");
-    return f;
-}
-const Format& time_lines() {
-    static const Format f("(/2A12/)");
-    return f;
-}
-const Format& status_line() {
-    static const Format f("(I13, 7I13)");
-    return f;
-}
-const Format& input_header() {
-    static const Format f("(47HNO OF SUBPROBLEMS, AND NO OF SENSITIVITY LEVELS//2I17)");
-    return f;
-}
-}  // namespace lines
 
 }  // namespace kav::fmt

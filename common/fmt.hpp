@@ -120,20 +120,5 @@ private:
     std::string path_;
 };
 
-// Lines shared by several routines.
-namespace lines {
-// "(/29HBESM ELLAH EL RAHMAN EL RAHIM,I3/)"
-const Format& banner3();
-// "(/29HBESM ELLAH EL RAHMAN EL RAHIM,I5/)"
-const Format& banner5();
-// "(/7HPROBLEM,I4,11H ERROR CODE,I3,/)"
-const Format& error_line();
-// "(/2A12/)"
-const Format& time_lines();
-// "(I13, 7I13)"
-const Format& status_line();
-// "(47HNO OF SUBPROBLEMS, AND NO OF SENSITIVITY LEVELS//2I17)"
-const Format& input_header();
-}  // namespace lines
 
 }  // namespace kav::fmt

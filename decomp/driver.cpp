@@ -14,21 +14,35 @@
 
 #include "driver.hpp"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "branch.hpp"
 #include "cycle.hpp"
-#include "dlines.hpp"
+#include "decomp_state.hpp"
+#include "errcodes.hpp"
+#include "handoff.hpp"
+#include "lines.hpp"
+#include "marks.hpp"
 #include "master.hpp"
 #include "packed.hpp"
 #include "select.hpp"
-#include "state.hpp"
+#include "setup.hpp"
 #include "store.hpp"
 
 namespace kav::decomp {
 
 namespace {
+
+using namespace solver;
+
+// Waits of the driver: before each level and at the end of the solve (the
+// time the files of the original platform needed to settle).
+constexpr int32_t LEVEL_WAIT_MS = 500;
+// Banner lines written at the end of a solve.
+constexpr int32_t END_MARKS = 100;
+// BPCLS of a side that is closed.
+constexpr int32_t SIDE_CLOSED = 3;
 
 // How a step of the driver ends.
 enum class Flow {
@@ -39,20 +53,8 @@ enum class Flow {
     error_line,  // error line with 777
 };
 
-// Sequential reader that remembers the first failure.
-struct Reader {
-    BinUnit& u;
-    bool bad = false;
-    template <class T>
-    T get() {
-        T v{};
-        if (!bad && u.get(v) != 0) bad = true;
-        return v;
-    }
-};
-
-int16_t levels(const SolverState& sv) {
-    int32_t l = sv.NLEVEL + 1;
+int16_t levels(const Problem& pb) {
+    int32_t l = pb.NLEVEL + 1;
     return static_cast<int16_t>(l < 1 ? 1 : (l > NLEV ? NLEV : l));
 }
 
@@ -78,75 +80,102 @@ bool open_unit(DecompState& ds, BinUnit& u, const char* name, int16_t code) {
     return true;
 }
 
+// Lines of the library's driver alone.
+const fmt::Format& f_caused_total() {
+    static const fmt::Format f(
+        "(/7HPROBLEM,I4,13H AT ITERATION,I6,60H CAUSED TOTAL SOLUTION TO BE < BIG, INFEASIBLE, OR UNBOUNDED)");
+    return f;
+}
+const fmt::Format& f_total_iter_prob() {
+    static const fmt::Format f("(/37HTOTAL NUMBER OF ITERATIONS OF PROBLEM,I2, 2H =,I7/)");
+    return f;
+}
+const fmt::Format& f_total_iter_master() {
+    static const fmt::Format f("(/47HTOTAL NUMBER OF ITERATIONS OF MASTER PROBLEM  =,I7/)");
+    return f;
+}
+
 // ---- PAR1.DAT ------------------------------------------------------------
 
 Flow read_par1_header(DecompState& ds) {
+    Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
-    Reader r{dv.par1};
-    sv.NSUB = r.get<int16_t>();
-    sv.NCRES = r.get<int16_t>();
-    sv.NLEVEL = r.get<int16_t>();
-    sv.NCROW = r.get<int16_t>();
-    sv.NZOTOT = r.get<int16_t>();
-    sv.PRSW = r.get<int16_t>();
-    bool fits = sv.NSUB >= 1 && sv.NSUB <= NPROB && sv.NCRES >= 0 && sv.NCRES <= MAXCRES && sv.NLEVEL >= 0 &&
-                sv.NLEVEL + 1 <= NLEV && sv.NCROW >= 2 && sv.NCROW <= LDC && sv.NZOTOT >= 0 &&
-                sv.NZOTOT + 1 <= MAXZENT && sv.NSUB + sv.NCROW - 1 <= TMLD;
-    if (r.bad || !fits) {
+    handoff::In r{dv.par1};
+    handoff::Header h{};
+    handoff::get(r, h);
+    pb.NSUB = h.NSUB;
+    pb.NCRES = h.NCRES;
+    pb.NLEVEL = h.NLEVEL;
+    pb.NCROW = h.NCROW;
+    pb.NZOTOT = h.NZOTOT;
+    pb.PRSW = h.PRSW;
+    bool fits = pb.NSUB >= 1 && pb.NSUB <= NPROB && pb.NCRES >= 0 && pb.NCRES <= MAXCRES && pb.NLEVEL >= 0 &&
+                pb.NLEVEL + 1 <= NLEV && pb.NCROW >= 2 && pb.NCROW <= LDC && pb.NZOTOT >= 0 &&
+                pb.NZOTOT + 1 <= MAXZENT && pb.NSUB + pb.NCROW - 1 <= TMLD;
+    if (r.bad() || !fits) {
         if (!fits) {  // keep the final output inside the tables
-            sv.NSUB = 0;
-            sv.NLEVEL = 0;
+            pb.NSUB = 0;
+            pb.NLEVEL = 0;
         }
-        sv.IERR = 120;
+        sv.IERR = err::READ_PAR12;
         return Flow::error_line;
     }
-    Reader f{dv.par5};
+    handoff::In f{dv.par5};
     dv.PAR5FL = f.get<int16_t>();
-    if (f.bad) {
-        sv.IERR = 150;
+    if (f.bad()) {
+        sv.IERR = err::READ_PAR5_FLAG;
         return Flow::error_line;
     }
     dv.PAR5RD = true;
     if (sv.PRTSW == 1) {
-        ds.pnt.write(fmt::lines::banner5(), {int16_t{1}});
-        ds.pnt.write(fmt::lines::input_header(), {sv.NSUB, sv.NLEVEL});
+        ds.pnt.write(fmt::lines::banner5(), {mark::START});
+        ds.pnt.write(fmt::lines::input_header(), {pb.NSUB, pb.NLEVEL});
     }
     return Flow::go;
 }
 
 Flow read_par1_rest(DecompState& ds) {
+    Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
-    Reader r{dv.par1};
-    const int32_t nl = sv.NLEVEL + 1;
-    for (int32_t k = 1; k <= sv.NSUB; ++k) {
-        sv.NNZC[k] = r.get<int32_t>();
-        sv.NZEROC[k] = r.get<int32_t>();
-        sv.NIXBC[k] = r.get<int32_t>();
+    handoff::In r{dv.par1};
+    const int32_t nl = pb.NLEVEL + 1;
+    for (int32_t k = 1; k <= pb.NSUB; ++k) {
+        handoff::MatrixCounts c{};
+        handoff::get(r, c);
+        pb.NNZC[k] = c.NNZ;
+        pb.NZEROC[k] = c.NZER;
+        pb.NIXBC[k] = c.NIXB;
     }
-    for (int32_t k = 1; k <= sv.NSUB; ++k)
-        for (int32_t j = 1; j <= sv.NCRES; ++j) sv.IKR[k][j] = r.get<int16_t>();
-    for (int32_t j = 1; j <= sv.NCRES; ++j)
+    for (int32_t k = 1; k <= pb.NSUB; ++k)
+        for (int32_t j = 1; j <= pb.NCRES; ++j) pb.IKR[k][j] = r.get<int16_t>();
+    for (int32_t j = 1; j <= pb.NCRES; ++j)
         for (int32_t l = 1; l <= nl; ++l) {
-            sv.IRL1[j][l] = r.get<int32_t>();
-            sv.IRL2[j][l] = r.get<int32_t>();
-            sv.IRL3[j][l] = r.get<int32_t>();
+            handoff::ResourceLevel q{};
+            handoff::get(r, q);
+            pb.IRL1[j][l] = q.IRL1;
+            pb.IRL2[j][l] = q.IRL2;
+            pb.IRL3[j][l] = q.IRL3;
         }
-    for (int32_t d = 1; d <= sv.NZOTOT + 1; ++d) {
-        sv.ZPRB[d] = r.get<int16_t>();
-        sv.ZLAB[d] = r.get<int16_t>();
-        sv.IZA1[d] = r.get<int16_t>();
-        sv.IZA2[d] = r.get<int16_t>();
-        sv.IZA3[d] = r.get<int16_t>();
-        sv.IZA4[d] = r.get<int16_t>();
+    for (int32_t d = 1; d <= pb.NZOTOT + 1; ++d) {
+        handoff::ZEntry e{};
+        handoff::get(r, e);
+        pb.ZPRB[d] = e.prob;
+        pb.ZLAB[d] = e.label;
+        pb.IZA1[d] = e.iza[0];
+        pb.IZA2[d] = e.iza[1];
+        pb.IZA3[d] = e.iza[2];
+        pb.IZA4[d] = e.iza[3];
         for (int32_t l = 1; l <= nl; ++l) {
-            sv.ZOVD[d][l] = r.get<double>();
-            sv.ZOVR[d][l] = r.get<float>();
+            handoff::ZLevel z{};
+            handoff::get(r, z);
+            pb.ZOVD[d][l] = z.zovd;
+            pb.ZOVR[d][l] = z.zovr;
         }
     }
-    if (r.bad) {
-        sv.IERR = 120;
+    if (r.bad()) {
+        sv.IERR = err::READ_PAR12;
         return Flow::error_line;
     }
     return Flow::go;
@@ -155,68 +184,53 @@ Flow read_par1_rest(DecompState& ds) {
 // ---- subproblem set-up ------------------------------------------------------
 
 Flow read_par2(DecompState& ds, int32_t k) {
+    Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
-    Reader r{dv.par2};
-    for (int32_t j = 1; j <= sv.NCRES; ++j) {
-        sv.RRK1[k][j] = r.get<float>();
-        sv.RRK2[k][j] = r.get<float>();
-        sv.RRK3[k][j] = r.get<float>();
-        sv.RRK4[k][j] = r.get<float>();
+    handoff::In r{dv.par2};
+    for (int32_t j = 1; j <= pb.NCRES; ++j) {
+        handoff::ResourceCaps c{};
+        handoff::get(r, c);
+        pb.RRK1[k][j] = c.RRK1;
+        pb.RRK2[k][j] = c.RRK2;
+        pb.RRK3[k][j] = c.RRK3;
+        pb.RRK4[k][j] = c.RRK4;
     }
-    for (int32_t j = 1; j <= sv.NCRES; ++j) {
-        sv.IRK1[k][j] = r.get<int16_t>();
-        sv.IRK2[k][j] = r.get<int16_t>();
-        sv.IRK3[k][j] = r.get<int16_t>();
-        sv.IRK4[k][j] = r.get<int16_t>();
-        sv.IRK5[k][j] = r.get<int16_t>();
-        sv.IRK6[k][j] = r.get<int16_t>();
+    for (int32_t j = 1; j <= pb.NCRES; ++j) {
+        handoff::ResourcePlaces q{};
+        handoff::get(r, q);
+        pb.IRK1[k][j] = q.IRK1;
+        pb.IRK2[k][j] = q.IRK2;
+        pb.IRK3[k][j] = q.IRK3;
+        pb.IRK4[k][j] = q.IRK4;
+        pb.IRK5[k][j] = q.IRK5;
+        pb.IRK6[k][j] = q.IRK6;
     }
-    // The 22-item problem record.
-    sv.KR01[k] = r.get<int32_t>();
-    sv.KR02[k] = r.get<int32_t>();
-    sv.KR03[k] = r.get<int32_t>();
-    sv.KCODE[k] = r.get<int16_t>();
-    sv.KR05[k] = r.get<int16_t>();
-    sv.KR06[k] = r.get<float>();
-    sv.KR07[k] = r.get<int32_t>();
-    sv.KR08[k] = r.get<int32_t>();
-    sv.KR09[k] = r.get<int32_t>();
-    const int16_t m = r.get<int16_t>();
-    const int16_t n = r.get<int16_t>();
-    const int16_t nz = r.get<int16_t>();
-    sv.NNZK[k] = r.get<int32_t>();
-    sv.NZEROK[k] = r.get<int32_t>();
-    sv.NIXBK[k] = r.get<int32_t>();
-    sv.KR16[k] = r.get<int32_t>();
-    sv.KR17[k] = r.get<int16_t>();
-    sv.KR18[k] = r.get<int16_t>();
-    sv.KR19[k] = r.get<int16_t>();
-    sv.KR20[k] = r.get<int16_t>();
-    sv.KR21[k] = r.get<int16_t>();
-    sv.KFLAG[k] = r.get<int16_t>();
+    handoff::ProblemRecord pr{};
+    handoff::get(r, pr);
+    const int16_t m = pr.NROW, n = pr.NCOL, nz = pr.NZO;
     const int64_t cells = static_cast<int64_t>(m) * n;
     bool fits = m >= 2 && m <= MAXROW && n >= 2 && n <= MAXCOL && nz >= 0 && nz <= n - 2 && nz + 1 <= MAXNZ &&
-                sv.NNZK[k] >= 0 && sv.NNZK[k] <= cells && sv.NZEROK[k] >= 0 && sv.NZEROK[k] <= cells &&
-                sv.NIXBK[k] >= 0 && sv.NCROW <= m;
+                pr.mat.NNZ >= 0 && pr.mat.NNZ <= cells && pr.mat.NZER >= 0 && pr.mat.NZER <= cells &&
+                pr.mat.NIXB >= 0 && pb.NCROW <= m;
     int64_t nvres = dv.NVSUM + static_cast<int64_t>(n) - 2;
-    if (r.bad || !fits || nvres > MAXVRES) {
-        sv.IERR = 120;
+    if (r.bad() || !fits || nvres > MAXVRES) {
+        sv.IERR = err::READ_PAR12;
         return Flow::error_line;
     }
-    sv.NRK[k] = m;
-    sv.NCK[k] = n;
-    sv.NZK[k] = nz;
+    pb.set_record(k, pr);
     sv.M = m;
     sv.N = n;
-    for (int32_t q = 1; q <= 6; ++q) {
-        sv.IKA[k][q] = r.get<int16_t>();
-        sv.IKB[k][q] = r.get<int16_t>();
+    for (int32_t q = 1; q <= NCLASS; ++q) {
+        handoff::RowClass c{};
+        handoff::get(r, c);
+        pb.IKA[k][q] = c.IKA;
+        pb.IKB[k][q] = c.IKB;
     }
-    for (int32_t i = 1; i <= m; ++i) sv.IROW[i] = r.get<int16_t>();
-    for (int32_t j = 1; j <= n; ++j) sv.ICOL[j] = r.get<int16_t>();
-    if (r.bad) {
-        sv.IERR = 120;
+    r.get_n(&sv.IROW[1], m);
+    r.get_n(&sv.ICOL[1], n);
+    if (r.bad()) {
+        sv.IERR = err::READ_PAR12;
         return Flow::error_line;
     }
     dv.NVSUM = static_cast<int32_t>(nvres);
@@ -224,20 +238,23 @@ Flow read_par2(DecompState& ds, int32_t k) {
 }
 
 Flow read_par3(DecompState& ds, int32_t k) {
+    Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
     DriverState& dv = ds.dv;
-    Reader r{dv.par3};
-    const int32_t nl = sv.NLEVEL + 1;
-    for (int32_t j = 1; j <= sv.NCRES; ++j)
+    handoff::In r{dv.par3};
+    const int32_t nl = pb.NLEVEL + 1;
+    for (int32_t j = 1; j <= pb.NCRES; ++j)
         for (int32_t l = 1; l <= nl; ++l) {
-            sv.RRL1[k][j][l] = r.get<float>();
-            sv.RRL2[k][j][l] = r.get<float>();
+            handoff::LevelCaps c{};
+            handoff::get(r, c);
+            pb.RRL1[k][j][l] = c.RRL1;
+            pb.RRL2[k][j][l] = c.RRL2;
         }
     int16_t ninc[NLEV + 1] = {};
     for (int32_t l = 1; l <= nl; ++l) {
         ninc[l] = r.get<int16_t>();
         if (ninc[l] < 0 || ninc[l] > MAXINC) {
-            sv.IERR = 130;
+            sv.IERR = err::READ_PAR3;
             return Flow::error_line;
         }
     }
@@ -246,20 +263,19 @@ Flow read_par3(DecompState& ds, int32_t k) {
     const bool one_level = dv.PAR5FL != 0;
     for (int32_t l = 1; l <= nl; ++l) {
         const bool keep = one_level ? (l == 1) : (l >= 2);
-        sv.NINC[k][l] = keep ? ninc[l] : int16_t{0};
+        pb.NINC[k][l] = keep ? ninc[l] : int16_t{0};
         for (int32_t i = 1; i <= ninc[l]; ++i) {
-            int16_t c = r.get<int16_t>();
-            int16_t rw = r.get<int16_t>();
-            double x = r.get<double>();
+            handoff::Increment inc{};
+            handoff::get(r, inc);
             if (keep) {
-                sv.INCCOL[k][l][i] = c;
-                sv.INCROW[k][l][i] = rw;
-                sv.DINC[k][l][i] = x;
+                pb.INCCOL[k][l][i] = inc.col;
+                pb.INCROW[k][l][i] = inc.row;
+                pb.DINC[k][l][i] = inc.value;
             }
         }
     }
-    if (r.bad) {
-        sv.IERR = 130;
+    if (r.bad()) {
+        sv.IERR = err::READ_PAR3;
         return Flow::error_line;
     }
     return Flow::go;
@@ -272,32 +288,17 @@ int16_t rebuild(BinUnit& vals, BinUnit& runs, double* a, int32_t lda, int32_t m,
     packed::FileValueSource vs{vals};
     packed::FileRunSource rs{runs};
     res = packed::unpack(a, lda, m, n, vs, rs, nixb);
-    if (res.status != packed::UnpackStatus::ok) return 140;
+    if (res.status != packed::UnpackStatus::ok) return err::READ_TAB;
     if (res.values != nnz || res.zeros != nzero || static_cast<int64_t>(res.values) + res.zeros != int64_t{m} * n)
-        return 2;
-    return 0;
+        return err::COUNTS_READ;
+    return err::NONE;
 }
 
 
-// Smallest and largest magnitude above 0.001 of a row or column.
-struct Range {
-    double lo, hi;
-    // Widens the range by |v| when |v| is above 0.001 (smaller entries do
-    // not count).
-    void take(double v) {
-        const double a = std::fabs(v);
-        if (a > 0.001) {
-            if (a < lo) lo = a;
-            if (a > hi) hi = a;
-        }
-    }
-    // Something was taken (the range starts empty, lo = BIG > hi = -BIG,
-    // whatever BIG the program uses).
-    bool found() const { return hi >= lo; }
-};
-
 Flow setup_subproblem(DecompState& ds, int32_t k) {
+    const Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
     sv.KCUR = static_cast<int16_t>(k);
     Flow f = read_par2(ds, k);
@@ -307,44 +308,44 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
     const int32_t m = sv.M, n = sv.N;
 
     packed::UnpackResult res;
-    int16_t code = rebuild(dv.tab0, dv.itab0, &sv.T[LDT + 1], LDT, m, n, sv.NNZK[k], sv.NZEROK[k], sv.NIXBK[k], res);
-    if (code == 140) {
-        sv.IERR = 140;
+    int16_t code = rebuild(dv.tab0, dv.itab0, &sv.t(1, 1), sv.ldt(), m, n, pb.NNZK[k], pb.NZEROK[k], pb.NIXBK[k], res);
+    if (code == err::READ_TAB) {
+        sv.IERR = err::READ_TAB;
         return Flow::error_line;
     }
-    if (code == 2) {
-        ds.pnt.write(fmt::lines::banner5(), {int16_t{1}});
-        status(ds, {int32_t{k}, sv.NNZK[k], res.values, sv.NZEROK[k], res.zeros, res.values + res.zeros,
+    if (code == err::COUNTS_READ) {
+        ds.pnt.write(fmt::lines::banner5(), {mark::START});
+        status(ds, {int32_t{k}, pb.NNZK[k], res.values, pb.NZEROK[k], res.zeros, res.values + res.zeros,
                     int32_t{m}, int32_t{n}});
-        sv.IERR = 2;
-        ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k), int16_t{2}});
+        sv.IERR = err::COUNTS_READ;
+        ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k), err::COUNTS_READ});
         return Flow::final_out;
     }
-    code = rebuild(dv.tab20, dv.itab20, sv.ACPL, LDC, sv.NCROW, n, sv.NNZC[k], sv.NZEROC[k], sv.NIXBC[k], res);
-    if (code == 140) {
-        sv.IERR = 140;
+    code = rebuild(dv.tab20, dv.itab20, sv.ACPL.data(), sv.ldc(), pb.NCROW, n, pb.NNZC[k], pb.NZEROC[k], pb.NIXBC[k], res);
+    if (code == err::READ_TAB) {
+        sv.IERR = err::READ_TAB;
         return Flow::error_line;
     }
-    if (code == 2) {
-        ds.pnt.write(fmt::lines::banner5(), {int16_t{2}});
-        status(ds, {int32_t{k}, sv.NNZC[k], res.values, sv.NZEROC[k], res.zeros, int32_t{sv.NCROW}, int32_t{n}});
-        sv.IERR = 2;
-        ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k), int16_t{2}});
+    if (code == err::COUNTS_READ) {
+        ds.pnt.write(fmt::lines::banner5(), {mark::REBUILD});
+        status(ds, {int32_t{k}, pb.NNZC[k], res.values, pb.NZEROC[k], res.zeros, int32_t{pb.NCROW}, int32_t{n}});
+        sv.IERR = err::COUNTS_READ;
+        ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k), err::COUNTS_READ});
         return Flow::final_out;
     }
     if (k == 1)
-        for (int32_t r = 1; r <= sv.NCROW; ++r) sv.RHSC[r] = sv.acpl(r, 1);
+        for (int32_t r = 1; r <= pb.NCROW; ++r) sv.RHSC[r] = sv.acpl(r, 1);
 
     // Increments of the level.
     const int32_t l = sv.LEVEL;
     if (l > 1 || dv.PAR5FL == 1) {
-        for (int32_t i = 1; i <= sv.NINC[k][l]; ++i) {
+        for (int32_t i = 1; i <= pb.NINC[k][l]; ++i) {
             int32_t row, col;
-            if (!increment_place(sv.INCCOL[k][l][i], sv.INCROW[k][l][i], m, n, row, col)) {
-                sv.IERR = 130;
+            if (!increment_place(pb.INCCOL[k][l][i], pb.INCROW[k][l][i], m, n, row, col)) {
+                sv.IERR = err::READ_PAR3;
                 return Flow::error_line;
             }
-            const double x = sv.DINC[k][l][i];
+            const double x = pb.DINC[k][l][i];
             sv.t(row, col) = sv.t(row, col) + x;
             if (row == 1) sv.acpl(1, col) = sv.acpl(1, col) + x;
         }
@@ -352,20 +353,20 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
 
     sv.IROW[1] = 0;
     sv.ICOL[1] = 0;
-    if (!scale_tableau(ds, k)) return Flow::error_exit;
+    if (!scale_tableau(ds.fam, k)) return Flow::error_exit;
 
     for (int32_t j = 1; j <= n; ++j) sv.ICOLSV[j] = sv.ICOL[j];
     sv.NSV = static_cast<int16_t>(n);
     sv.NPIV = 0;
     sv.KADJ[k] = 0.0;
     StoreWork w = store_view(ds, k);
-    sv.IERR = packtb(sv.store, w, 1, static_cast<int16_t>(k), ds.pnt);
+    sv.IERR = packtb(ds.store, w, STORE_COPY_SETUP, static_cast<int16_t>(k), ds.pnt);
     if (sv.IERR != 0) return Flow::error_exit;
 
-    if (sv.KCODE[k] <= 500) {
-        for (int32_t lv = 1; lv <= sv.NLEVEL + 1; ++lv) {
-            dv.BESTL[lv] += sv.KR16[k];
-            dv.BASEL[lv] += sv.KR16[k];
+    if (pb.first_kind(k)) {
+        for (int32_t lv = 1; lv <= pb.NLEVEL + 1; ++lv) {
+            ms.BESTL[lv] += pb.KR16[k];
+            dv.BASEL[lv] += pb.KR16[k];
         }
     }
     return Flow::go;
@@ -373,12 +374,8 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
 
 // ---- search ------------------------------------------------------------------
 
-struct Cand {
-    int16_t p = 0, v = 0, b = 0;
-};
-
 Flow after_cycle(DecompState& ds) {
-    switch (ds.dv.RCODE) {
+    switch (ds.ms.RCODE) {
         case RC_ERROR: return Flow::error_exit;
         case RC_STOP: return Flow::final_out;
         default: return Flow::go;
@@ -388,49 +385,45 @@ Flow after_cycle(DecompState& ds) {
 Flow run_select(DecompState& ds) {
     SolverState& sv = ds.sv;
     sv.IERR = 0;
-    select_branch(ds);
+    select_branch(ds.fam);
     if (sv.IERR == 0) return Flow::go;
-    if (sv.IERR == 65) return Flow::error_exit;
-    if (sv.IERR == 73) return Flow::final_out;
+    if (sv.IERR == err::SELECT_NOT_IN_LIST) return Flow::error_exit;
+    if (sv.IERR == err::NO_MAGNITUDE) return Flow::final_out;
     return Flow::error_line;
 }
 
 // One side of point o: BRANCH (problems of the first kind), CYCLE, SELECT.
-Flow evaluate_side(DecompState& ds, int32_t o, int16_t& rc, int16_t& intf, double& obj, Cand& cand) {
+Flow evaluate_side(DecompState& ds, int32_t o, int16_t& rc, int16_t& intf, double& obj, Candidate& cand) {
+    const Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
     const int32_t l = sv.LEVEL;
-    dv.RCODE = RC_DONE;
+    ms.RCODE = RC_DONE;
     sv.IERR = 0;
-    cand = Cand{};
+    cand = Candidate{};
     const int32_t p = sv.IBPPRB[o];
-    if (p >= 1 && p <= sv.NSUB && sv.KCODE[p] <= 500) {
-        branch(ds);
+    if (p >= 1 && p <= pb.NSUB && pb.first_kind(p)) {
+        branch(ds.fam);
         if (sv.IERR != 0) return Flow::error_line;
     }
-    if (dv.RCODE != RC_INFEASIBLE) {
+    if (ms.RCODE != RC_INFEASIBLE) {
         cycle(ds);
         Flow f = after_cycle(ds);
         if (f != Flow::go) return f;
-        if (dv.RCODE == RC_DONE && dv.INTFL[l] == 0) {
+        if (ms.RCODE == RC_DONE && dv.INTFL[l] == 0) {
             f = run_select(ds);
             if (f != Flow::go) return f;
-            cand = Cand{sv.IBPPRB[o + 1], sv.IBPVAR[o + 1], sv.IBOTH[o + 1]};
+            cand = candidate_at(sv, o + 1);
         }
     }
-    rc = dv.RCODE;
+    rc = ms.RCODE;
     intf = dv.INTFL[l];
-    obj = dv.OBJL[l];
+    obj = ms.OBJL[l];
     return Flow::go;
 }
 
-void set_slot(SolverState& sv, int32_t s, const Cand& c) {
-    sv.IBPPRB[s] = c.p;
-    sv.IBPVAR[s] = c.v;
-    sv.IBOTH[s] = c.b;
-}
-
-void set_alt(DriverState& dv, int32_t s, const Cand& c) {
+void set_alt(DriverState& dv, int32_t s, const Candidate& c) {
     dv.ALTP[s] = c.p;
     dv.ALTV[s] = c.v;
     dv.ALTB[s] = c.b;
@@ -438,6 +431,7 @@ void set_alt(DriverState& dv, int32_t s, const Cand& c) {
 
 Flow search(DecompState& ds) {
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
     const int32_t l = sv.LEVEL;
     int32_t o = sv.NBRPT;
@@ -450,8 +444,8 @@ Flow search(DecompState& ds) {
             cycle(ds);
             Flow f = after_cycle(ds);
             if (f != Flow::go) return f;
-            if (dv.RCODE == RC_INFEASIBLE) {
-                dv.RCODE = RC_DONE;
+            if (ms.RCODE == RC_INFEASIBLE) {
+                ms.RCODE = RC_DONE;
                 sv.IERR = 0;
                 dv.DONEL[l] = 1.0f;
                 to_step5 = true;
@@ -465,12 +459,12 @@ Flow search(DecompState& ds) {
         } else {
             int16_t r1 = 0, r2 = 0, i1 = 0, i2 = 0;
             double obj1 = 0.0, obj2 = 0.0;
-            Cand c1, c2;
+            Candidate c1, c2;
             const int16_t s1 = sv.IBOTH[o];
             Flow f = evaluate_side(ds, o, r1, i1, obj1, c1);
             if (f != Flow::go) return f;
             dv.INTFL[l] = 0;
-            dv.RCODE = RC_DONE;
+            ms.RCODE = RC_DONE;
             sv.IERR = 0;
             sv.IBOTH[o] = sv.IBOTH[o] == 0 ? 1 : 0;
             const int16_t s2 = sv.IBOTH[o];
@@ -480,17 +474,17 @@ Flow search(DecompState& ds) {
                 from_3d = true;
                 to_step5 = true;
             } else {
-                const Cand none{};
+                const Candidate none{};
                 bool keep_first;
                 if (r2 == RC_INFEASIBLE) {
                     keep_first = true;
-                    dv.BPCLS[o] = 3;
+                    dv.BPCLS[o] = SIDE_CLOSED;
                     dv.BPOBJ[o] = 0.0;
                     dv.BPINT[o] = 0;
                     set_alt(dv, o + 1, none);
                 } else if (r1 == RC_INFEASIBLE) {
                     keep_first = false;
-                    dv.BPCLS[o] = 3;
+                    dv.BPCLS[o] = SIDE_CLOSED;
                     dv.BPOBJ[o] = 0.0;
                     dv.BPINT[o] = 0;
                     set_alt(dv, o + 1, none);
@@ -501,14 +495,14 @@ Flow search(DecompState& ds) {
                     dv.BPINT[o] = keep_first ? i2 : i1;
                     set_alt(dv, o + 1, keep_first ? c2 : c1);
                 }
-                dv.OBJL[l] = keep_first ? obj1 : obj2;
-                set_slot(sv, o + 1, keep_first ? c1 : c2);
+                ms.OBJL[l] = keep_first ? obj1 : obj2;
+                set_candidate(sv, o + 1, keep_first ? c1 : c2);
                 dv.ALTB[o] = keep_first ? s2 : s1;
                 sv.IBOTH[o] = keep_first ? s1 : s2;
                 t = keep_first ? i1 : i2;
                 if (sv.PRTSW == 1) {
                     ds.pnt.write(fmt::lines::banner5(), {});
-                    ds.pnt.write(dl::bp_increased(),
+                    ds.pnt.write(fmt::lines::bp_increased(),
                                  {static_cast<int16_t>(o - 1), sv.IBPPRB[o], sv.IBPVAR[o], sv.IBOTH[o]});
                 }
             }
@@ -519,7 +513,7 @@ Flow search(DecompState& ds) {
         bool check_close = !to_step5;
         for (;;) {
             if (check_close) {
-                if (t == 1 || (t == 0 && dv.OBJL[l] <= dv.BESTL[l])) dv.DONEL[l] = 1.0f;
+                if (t == 1 || (t == 0 && ms.OBJL[l] <= ms.BESTL[l])) dv.DONEL[l] = 1.0f;
                 check_close = false;
             }
             if (!from_3d && dv.DONEL[l] == 0.0f) break;
@@ -529,7 +523,7 @@ Flow search(DecompState& ds) {
                     level_over = true;
                     break;
                 }
-                if (sv.PRTSW == 1) ds.pnt.write(dl::caused_total(), {int16_t{777}, dv.NITMC});
+                if (sv.PRTSW == 1) ds.pnt.write(f_caused_total(), {mark::ALL_PROBLEMS, ms.NITMC});
                 dv.DONEL[l] = 0.0f;
             }
             bool once = from_3d;
@@ -539,7 +533,7 @@ Flow search(DecompState& ds) {
                 o = o - 1;
                 sv.NBRPT = static_cast<int16_t>(o);
                 if (sv.PRTSW == 1)
-                    ds.pnt.write(dl::bp_decreased(), {static_cast<int16_t>(o - 1), sv.IBPPRB[o], sv.IBPVAR[o]});
+                    ds.pnt.write(fmt::lines::bp_decreased(), {static_cast<int16_t>(o - 1), sv.IBPPRB[o], sv.IBPVAR[o]});
                 if (sv.IBPVAR[o] == 0) {
                     level_over = true;
                     break;
@@ -548,16 +542,16 @@ Flow search(DecompState& ds) {
             if (level_over) break;
             sv.IBOTH[o] = static_cast<int16_t>(sv.IBOTH[o] + 2);
             if (sv.PRTSW == 1)
-                ds.pnt.write(dl::bp_changed(),
+                ds.pnt.write(fmt::lines::bp_changed(),
                              {static_cast<int16_t>(o - 1), sv.IBPPRB[o], sv.IBPVAR[o], sv.IBOTH[o]});
             if (dv.BPCLS[o] == 0 && dv.BPINT[o] == 0) {
-                dv.OBJL[l] = dv.BPOBJ[o];
-                set_slot(sv, o + 1, Cand{dv.ALTP[o + 1], dv.ALTV[o + 1], dv.ALTB[o + 1]});
+                ms.OBJL[l] = dv.BPOBJ[o];
+                set_candidate(sv, o + 1, Candidate{dv.ALTP[o + 1], dv.ALTV[o + 1], dv.ALTB[o + 1]});
                 t = 0;
                 check_close = true;
                 continue;
             }
-            dv.RCODE = RC_DONE;
+            ms.RCODE = RC_DONE;
             sv.IERR = 0;
             dv.DONEL[l] = 1.0f;
         }
@@ -567,13 +561,13 @@ Flow search(DecompState& ds) {
         }
 
         if (sv.DMPSW != 0) {
-            ds.pnt.write(dl::tableau_read(), {int16_t{777}});
-            dump_master(ds);
+            ds.pnt.write(fmt::lines::tableau_read(), {mark::ALL_PROBLEMS});
+            dump_master(ds.fam);
         }
         o = o + 1;
         sv.NBRPT = static_cast<int16_t>(o);
         if (sv.NBRPT >= BPLIM) {
-            ds.pnt.write(fmt::lines::banner5(), {int16_t{37}});
+            ds.pnt.write(fmt::lines::banner5(), {mark::LIMIT});
             return Flow::final_out;
         }
     }
@@ -582,19 +576,21 @@ Flow search(DecompState& ds) {
 // ---- level pass and final output -----------------------------------------------
 
 Flow level_pass(DecompState& ds) {
+    Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
     for (int32_t k = 1; k <= NPROB; ++k) {
         sv.ITERK[k] = 0;
         sv.NPROP[k] = 0;
-        for (int32_t l = 0; l <= NLEV; ++l) sv.NINC[k][l] = 0;
+        for (int32_t l = 0; l <= NLEV; ++l) pb.NINC[k][l] = 0;
     }
     for (int32_t l = 1; l <= NLEV; ++l) {
-        dv.BESTL[l] = 0.0;
+        ms.BESTL[l] = 0.0;
         dv.BASEL[l] = 0.0;
         dv.DONEL[l] = 0.0f;
     }
-    sv.OBJSCL = 30000.0;
+    sv.OBJSCL = ds.fam.pf.objscl;
     sv.KCUR = 0;
     sv.NBRPT = 1;
     sv.IBPPRB[1] = 0;
@@ -605,169 +601,96 @@ Flow level_pass(DecompState& ds) {
     dv.NVSUM = 0;
     dv.PAR5RD = false;
 
-    if (!open_unit(ds, dv.par1, "PAR1.DAT", 36)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par2, "PAR2.DAT", 37)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par3, "PAR3.DAT", 38)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par5, "PAR5.DAT", 40)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par1, "PAR1.DAT", err::OPEN_PAR1)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par2, "PAR2.DAT", err::OPEN_PAR2)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par3, "PAR3.DAT", err::OPEN_PAR3)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par5, "PAR5.DAT", err::OPEN_PAR5)) return Flow::error_exit;
     Flow f = read_par1_header(ds);
     if (f != Flow::go) return f;
     f = read_par1_rest(ds);
     if (f != Flow::go) return f;
-    if (!open_unit(ds, dv.tab0, "TAB0.DAT", 20)) return Flow::error_exit;
-    if (!open_unit(ds, dv.tab, "TAB.DAT", 27)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", 21)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab, "1TAB.DAT", 28)) return Flow::error_exit;
-    if (!open_unit(ds, dv.tab20, "TAB20.DAT", 20)) return Flow::error_exit;
-    if (!open_unit(ds, dv.tab2, "TAB2.DAT", 27)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", 21)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab2, "1TAB2.DAT", 28)) return Flow::error_exit;
-    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+    if (!open_unit(ds, dv.tab0, "TAB0.DAT", err::OPEN_TAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab, "TAB.DAT", err::OPEN_TAB0)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", err::OPEN_ITAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab, "1TAB.DAT", err::OPEN_1TAB0)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab20, "TAB20.DAT", err::OPEN_TAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab2, "TAB2.DAT", err::OPEN_TAB0)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", err::OPEN_ITAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab2, "1TAB2.DAT", err::OPEN_1TAB0)) return Flow::error_exit;
+    for (int32_t k = 1; k <= pb.NSUB; ++k) {
         f = setup_subproblem(ds, k);
         if (f != Flow::go) return f;
     }
-    dv.NVRES = static_cast<int16_t>(dv.NVSUM);
-    setup_master(ds);
+    ms.NVRES = static_cast<int16_t>(dv.NVSUM);
+    setup_master(ds.fam);
     return search(ds);
 }
 
 void final_output(DecompState& ds) {
+    const Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
-    const int32_t nsub = sv.NSUB < 0 ? 0 : (sv.NSUB > NPROB ? NPROB : sv.NSUB);
+    const int32_t nsub = pb.NSUB < 0 ? 0 : (pb.NSUB > NPROB ? NPROB : pb.NSUB);
     for (int32_t k = 1; k <= nsub; ++k)
-        ds.pnt.write(dl::total_iter_prob(), {static_cast<int16_t>(k), sv.ITERK[k]});
-    ds.pnt.write(dl::total_iter_master(), {dv.NITMAS});
+        ds.pnt.write(f_total_iter_prob(), {static_cast<int16_t>(k), sv.ITERK[k]});
+    ds.pnt.write(f_total_iter_master(), {ms.NITMAS});
     // Results go behind the 2-byte flag word; nothing is written when the
     // file did not open.
-    if (dv.par5.is_open() && dv.par5.seek(2) == 0) {
-        dv.par5.put_n(&sv.RESV[1], NLEV);
-        int16_t nvres = dv.NVRES < 0 ? int16_t{0} : dv.NVRES;
-        dv.par5.put(nvres);
-        const int32_t nl = levels(sv);
-        for (int32_t l = 1; l <= nl; ++l)
-            for (int32_t i = 1; i <= nvres; ++i) dv.par5.put(dv.xres(l, i));
+    if (dv.par5.is_open() && dv.par5.seek(handoff::RESULTS_AT) == 0) {
+        handoff::Out out{dv.par5};
+        const int16_t nvres = ms.NVRES < 0 ? int16_t{0} : ms.NVRES;
+        handoff::put_results(out, &sv.RESV[1], nvres, levels(pb),
+                             [&](int32_t l, int32_t i) { return ms.xres(l, i); });
     }
     close_units(dv);
-    sleep_ms(500);
-    for (int32_t i = 0; i < 100; ++i) ds.pnt.write(fmt::lines::banner5(), {int16_t{6}});
+    sleep_ms(LEVEL_WAIT_MS);
+    for (int32_t i = 0; i < END_MARKS; ++i) ds.pnt.write(fmt::lines::banner5(), {mark::SOLVE_END});
 }
 
 }  // namespace
 
-bool scale_tableau(DecompState& ds, int32_t k) {
-    SolverState& sv = ds.sv;
-    const int32_t m = sv.M, n = sv.N;
-    auto row_range = [&](int32_t i) {
-        Range r{sv.BIG, -sv.BIG};
-        for (int32_t j = 1; j <= n; ++j) r.take(sv.t(i, j));
-        return r;
-    };
-    Range r1 = row_range(1);
-    if (!r1.found()) {
-        sv.IERR = 73;
-        return false;
-    }
-    sv.OSCL[k] = std::sqrt(r1.hi * r1.lo);
-    for (int32_t j = 1; j <= n; ++j) sv.t(1, j) = -sv.t(1, j) / sv.OSCL[k];
-    for (int32_t i = 2; i <= m; ++i) {
-        Range r = row_range(i);
-        if (!r.found()) {
-            sv.IERR = 73;
-            return false;
-        }
-        double s = std::sqrt(r.hi * r.lo);
-        if (s < 100.0) s = s / 1000.0;
-        sv.RSCL[k][i] = s;
-        for (int32_t j = 1; j <= n; ++j) sv.t(i, j) = sv.t(i, j) / s;
-    }
-    sv.CSCL[k][1] = 1.0;
-    for (int32_t j = 2; j <= n; ++j) {
-        Range r{sv.BIG, -sv.BIG};
-        for (int32_t i = 1; i <= m; ++i) r.take(sv.t(i, j));
-        double s = r.found() ? std::sqrt(r.hi * r.lo) : 1.0;
-        sv.CSCL[k][j] = s;
-        for (int32_t i = 1; i <= m; ++i) sv.t(i, j) = sv.t(i, j) / s;
-    }
-    return true;
-}
-
-void setup_master(DecompState& ds) {
-    SolverState& sv = ds.sv;
-    DriverState& dv = ds.dv;
-    dv.NROWM = static_cast<int16_t>(sv.NSUB + sv.NCROW - 1);
-    for (int32_t i = 1; i <= dv.NROWM; ++i) dv.tm(i, 1) = 0.0;
-    dv.ICOLM[1] = 0;
-    dv.IROWM[1] = 0;
-    dv.IROWMS[1] = 0;
-    for (int32_t i = 2; i <= sv.NSUB + 1; ++i) {
-        dv.tm(i, 1) = 1.0;
-        dv.IROWM[i] = -(4999 + i);
-    }
-    for (int32_t i = sv.NSUB + 2; i <= dv.NROWM; ++i) {
-        dv.tm(i, 1) = sv.RHSC[i - sv.NSUB];
-        dv.IROWM[i] = 1 - i;
-    }
-    for (int32_t i = 2; i <= dv.NROWM; ++i) dv.IROWMS[i] = dv.IROWM[i];
-    dv.NCOLM = 1;
-    for (int32_t k = 0; k <= NPROB; ++k) sv.PIC[k] = 0.0;
-    for (int32_t i = 0; i <= LDC; ++i) sv.PIM[i] = 0.0;
-    if (sv.DMPSW != 0) {
-        ds.pnt.write(dl::initial_tableau(), {int16_t{777}});
-        dump_master(ds);
-    }
-}
-
-bool increment_place(int16_t c, int16_t r, int32_t m, int32_t n, int32_t& row, int32_t& col) {
-    col = c == 0 ? 1 : (c < 5000 ? c + 1 : c - 4999);
-    row = r == 0 ? 1 : (-r < 5000 ? 1 - r : -r - 4999);
-    return col >= 1 && col <= n && row >= 1 && row <= m;
-}
-
 void decomp(DecompState& ds) {
+    const Problem& pb = ds.pb;
     SolverState& sv = ds.sv;
+    MasterState& ms = ds.ms;
     DriverState& dv = ds.dv;
-    sv.TOLZER = 5e-18;
-    sv.PRTSW = 1;
-    sv.DMPSW = 0;
-    sv.TOLELM = 5e-8;
-    sv.TOLPIV = 5e-6;
-    sv.OBJSCL = 30000.0;
-    sv.BIG = 1e30;
+    set_steering(sv, ds.fam.pf);
     sv.LEVEL = 1;
     sv.NBRPT = 1;
     sv.IERR = 0;
-    dv.NITMC = 0;
-    dv.NITMAS = 0;
-    dv.RCODE = RC_DONE;
-    dv.NVRES = 0;
+    ms.NITMC = 0;
+    ms.NITMAS = 0;
+    ms.RCODE = RC_DONE;
+    ms.NVRES = 0;
     dv.PAR5FL = 0;
     // A level that is not solved reports "no solution", never an old value.
-    for (int32_t l = 0; l <= NLEV; ++l) sv.RESV[l] = 37.0;
-    std::memset(dv.XRES, 0, sizeof dv.XRES);
+    for (int32_t l = 0; l <= NLEV; ++l) sv.RESV[l] = err::STNONE;
+    std::fill(ms.XRES.data(), ms.XRES.data() + ms.XRES.size(), 0.0);
     ds.pnt.open(data_path("C:\\KAV\\KAV100.PNT"));
 
     for (;;) {
         Flow f = level_pass(ds);
         if (f == Flow::level_end) {
             const int32_t l = sv.LEVEL;
-            if (dv.BESTL[l] == dv.BASEL[l]) {
-                ds.pnt.write(dl::no_mixed(), {});
-                sv.RESV[l] = 37.0;
+            if (ms.BESTL[l] == dv.BASEL[l]) {
+                ds.pnt.write(fmt::lines::no_mixed(), {});
+                sv.RESV[l] = err::STNONE;
             }
-            if (dv.PAR5FL == 1 || sv.LEVEL > sv.NLEVEL) break;
+            if (dv.PAR5FL == 1 || sv.LEVEL > pb.NLEVEL) break;
             sv.LEVEL = static_cast<int16_t>(sv.LEVEL + 1);
-            ds.pnt.write(dl::sens_level(), {static_cast<int16_t>(sv.LEVEL - 1)});
+            ds.pnt.write(fmt::lines::sens_level(), {static_cast<int16_t>(sv.LEVEL - 1)});
             close_units(dv);
-            sleep_ms(500);
+            sleep_ms(LEVEL_WAIT_MS);
             continue;
         }
         if (f == Flow::error_exit) {
             if (sv.PRTSW == 1) {
-                for (int32_t i = 0; i < 100; ++i) ds.pnt.write(fmt::lines::banner5(), {int16_t{7}});
+                for (int32_t i = 0; i < END_MARKS; ++i) ds.pnt.write(fmt::lines::banner5(), {mark::ERROR_END});
                 ds.pnt.write(fmt::lines::error_line(), {sv.KCUR, sv.IERR});
             }
         } else if (f == Flow::error_line) {
-            if (sv.PRTSW == 1) ds.pnt.write(fmt::lines::error_line(), {int16_t{777}, sv.IERR});
+            if (sv.PRTSW == 1) ds.pnt.write(fmt::lines::error_line(), {mark::ALL_PROBLEMS, sv.IERR});
         }
         break;
     }

@@ -10,7 +10,11 @@
 
 #include "errcodes.hpp"
 #include "fmt.hpp"
+#include "handoff.hpp"
+#include "labels.hpp"
+#include "marks.hpp"
 #include "handover.hpp"
+#include "lines.hpp"
 #include "packed.hpp"
 #include "platform.hpp"
 #include "slots.hpp"
@@ -28,25 +32,9 @@ const Format& f_sub_header() {
     static const Format f("(/38HNO OF ROWS, COLUMNS, 0-Z OF SUBPROBLEM,I3,//I4,2H X, I4, 24X, I4)");
     return f;
 }
-const Format& f_types() {
-    static const Format f("(/16HCONSTRAINT TYPES/)");
-    return f;
-}
-const Format& f_24i3() {
-    static const Format f("(24I3)");
-    return f;
-}
 const Format& f_echo_matrix() {
     static const Format f(
         "(/24HINPUT ECHO OF SUBPROBLEM,I3,44H MATRIX OR INCREMENTS OF OBJ AND CONSTRAINTS/)");
-    return f;
-}
-const Format& f_row10() {
-    static const Format f("(10D13.3/(1H , 10D13.3))");
-    return f;
-}
-const Format& f_row8() {
-    static const Format f("(8D13.5/(1H , 8D13.5))");
     return f;
 }
 const Format& f_common_header() {
@@ -61,28 +49,6 @@ const Format& f_common_sub() {
 // ---- argument access (column-major, 1-based) --------------------------------
 
 inline size_t ix(int64_t i, int64_t j, int64_t ld) { return static_cast<size_t>((j - 1) * ld + (i - 1)); }
-
-// One record of a hand-off file: its items concatenated without fill.
-class Rec {
-public:
-    template <class T>
-    void add(T v) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        if (n_ + sizeof v <= sizeof b_) {
-            std::memcpy(b_ + n_, &v, sizeof v);
-            n_ += sizeof v;
-        }
-    }
-    int write(BinUnit& u) {
-        const int st = u.write(b_, n_);
-        n_ = 0;
-        return st;
-    }
-
-private:
-    unsigned char b_[128];
-    size_t n_ = 0;
-};
 
 std::string time_text(const std::array<char, 8>& t) { return std::string(t.data(), t.size()); }
 
@@ -203,7 +169,7 @@ void echo_increments(DecompState& s, const Args& a, int32_t l) {
     for (int32_t i = 1; i <= a.NINC[l - 1]; ++i) {
         const size_t p = ix(l, i, ENT_MAXLEV);
         s.pnt.write(fmt::lines::status_line(), {a.INCCOL[p], a.INCROW[p]});
-        s.pnt.write(f_row8(), {a.DINC[p]});
+        s.pnt.write(fmt::lines::values8(), {a.DINC[p]});
     }
 }
 
@@ -211,119 +177,69 @@ void echo_increments(DecompState& s, const Args& a, int32_t l) {
 
 void write_par3(EntryState& e, const Args& a) {
     const int32_t nl = *a.NLEVEL + 1;
-    Rec r;
+    handoff::Out out{e.par3};
     for (int32_t j = 1; j <= *a.NCRES; ++j)
-        for (int32_t l = 1; l <= nl; ++l) {
-            r.add(a.RRL1[ix(j, l, ENT_LDR)]);
-            r.add(a.RRL2[ix(j, l, ENT_LDR)]);
-            r.write(e.par3);
-        }
-    for (int32_t l = 1; l <= nl; ++l) {
-        r.add(a.NINC[l - 1]);
-        r.write(e.par3);
-    }
+        for (int32_t l = 1; l <= nl; ++l)
+            handoff::put(out, handoff::LevelCaps{a.RRL1[ix(j, l, ENT_LDR)], a.RRL2[ix(j, l, ENT_LDR)]});
+    for (int32_t l = 1; l <= nl; ++l) out.put(a.NINC[l - 1]);
     for (int32_t l = 1; l <= nl; ++l)
         for (int32_t i = 1; i <= a.NINC[l - 1]; ++i) {
             const size_t p = ix(l, i, ENT_MAXLEV);
-            r.add(a.INCCOL[p]);
-            r.add(a.INCROW[p]);
-            r.add(a.DINC[p]);
-            r.write(e.par3);
+            handoff::put(out, handoff::Increment{a.INCCOL[p], a.INCROW[p], a.DINC[p]});
         }
 }
 
 void write_par2(EntryState& e, const Args& a, int16_t k) {
     const int32_t kk = k - 1;
-    Rec r;
-    for (int32_t j = 0; j < *a.NCRES; ++j) {
-        r.add(a.RRK1[j]);
-        r.add(a.RRK2[j]);
-        r.add(a.RRK3[j]);
-        r.add(a.RRK4[j]);
-        r.write(e.par2);
-    }
-    for (int32_t j = 0; j < *a.NCRES; ++j) {
-        r.add(a.IRK1[j]);
-        r.add(a.IRK2[j]);
-        r.add(a.IRK3[j]);
-        r.add(a.IRK4[j]);
-        r.add(a.IRK5[j]);
-        r.add(a.IRK6[j]);
-        r.write(e.par2);
-    }
-    // The problem record: 22 items, 66 bytes.
-    r.add(a.KR01[kk]);
-    r.add(a.KR02[kk]);
-    r.add(a.KR03[kk]);
-    r.add(e.KCODE[kk]);
-    r.add(a.KR05[kk]);
-    r.add(a.KR06[kk]);
-    r.add(a.KR07[kk]);
-    r.add(a.KR08[kk]);
-    r.add(a.KR09[kk]);
-    r.add(e.NROW[kk]);
-    r.add(e.NCOL[kk]);
-    r.add(e.NZO[kk]);
-    r.add(e.MNNZ);
-    r.add(e.MNZERO);
-    r.add(e.MNIXB);
-    r.add(a.KR16[kk]);
-    r.add(a.KR17[kk]);
-    r.add(a.KR18[kk]);
-    r.add(a.KR19[kk]);
-    r.add(a.KR20[kk]);
-    r.add(a.KR21[kk]);
-    r.add(e.KFLAG[kk]);
-    r.write(e.par2);
-    for (int32_t i = 1; i <= 6; ++i) {
-        r.add(a.IKA[ix(k, i, ENT_LDR)]);
-        r.add(a.IKB[ix(k, i, ENT_LDR)]);
-        r.write(e.par2);
-    }
-    e.par2.put_n(a.ITYPE, static_cast<size_t>(e.NROW[kk]));
-    e.par2.put_n(e.ICOL, static_cast<size_t>(e.NCOL[kk]));
+    handoff::Out out{e.par2};
+    for (int32_t j = 0; j < *a.NCRES; ++j)
+        handoff::put(out, handoff::ResourceCaps{a.RRK1[j], a.RRK2[j], a.RRK3[j], a.RRK4[j]});
+    for (int32_t j = 0; j < *a.NCRES; ++j)
+        handoff::put(out, handoff::ResourcePlaces{a.IRK1[j], a.IRK2[j], a.IRK3[j], a.IRK4[j], a.IRK5[j], a.IRK6[j]});
+    handoff::ProblemRecord r{};
+    r.KR01 = a.KR01[kk];
+    r.KR02 = a.KR02[kk];
+    r.KR03 = a.KR03[kk];
+    r.KCODE = e.KCODE[kk];
+    r.KR05 = a.KR05[kk];
+    r.KR06 = a.KR06[kk];
+    r.KR07 = a.KR07[kk];
+    r.KR08 = a.KR08[kk];
+    r.KR09 = a.KR09[kk];
+    r.NROW = e.NROW[kk];
+    r.NCOL = e.NCOL[kk];
+    r.NZO = e.NZO[kk];
+    r.mat = handoff::MatrixCounts{e.MNNZ, e.MNZERO, e.MNIXB};
+    r.KR16 = a.KR16[kk];
+    r.KR17 = a.KR17[kk];
+    r.KR18 = a.KR18[kk];
+    r.KR19 = a.KR19[kk];
+    r.KR20 = a.KR20[kk];
+    r.KR21 = a.KR21[kk];
+    r.KFLAG = e.KFLAG[kk];
+    handoff::put(out, r);
+    for (int32_t i = 1; i <= handoff::NCLASS; ++i)
+        handoff::put(out, handoff::RowClass{a.IKA[ix(k, i, ENT_LDR)], a.IKB[ix(k, i, ENT_LDR)]});
+    out.put_n(a.ITYPE, e.NROW[kk]);
+    out.put_n(e.ICOL, e.NCOL[kk]);
 }
 
 void write_par1_and_flag(DecompState& s, const Args& a) {
     EntryState& e = s.ent;
     const int32_t nsub = *a.NSUB;
     const int32_t nl = *a.NLEVEL + 1;
-    Rec r;
-    r.add(*a.NSUB);
-    r.add(*a.NCRES);
-    r.add(*a.NLEVEL);
-    r.add(*a.NCROW);
-    r.add(e.NZOTOT);
-    r.add(e.PRSW);
-    r.write(e.par1);
-    for (int32_t k = 0; k < nsub; ++k) {
-        r.add(e.NNZ[k]);
-        r.add(e.NZER[k]);
-        r.add(e.NIXB[k]);
-        r.write(e.par1);
-    }
+    handoff::Out out{e.par1};
+    handoff::put(out, handoff::Header{*a.NSUB, *a.NCRES, *a.NLEVEL, *a.NCROW, e.NZOTOT, e.PRSW});
+    for (int32_t k = 0; k < nsub; ++k) handoff::put(out, handoff::MatrixCounts{e.NNZ[k], e.NZER[k], e.NIXB[k]});
     for (int32_t k = 1; k <= nsub; ++k)
-        for (int32_t j = 1; j <= *a.NCRES; ++j) {
-            r.add(a.IKR[ix(k, j, ENT_LDR)]);
-            r.write(e.par1);
-        }
+        for (int32_t j = 1; j <= *a.NCRES; ++j) out.put(a.IKR[ix(k, j, ENT_LDR)]);
     for (int32_t j = 1; j <= *a.NCRES; ++j)
-        for (int32_t l = 1; l <= nl; ++l) {
-            r.add(a.IRL1[ix(j, l, ENT_LDR)]);
-            r.add(a.IRL2[ix(j, l, ENT_LDR)]);
-            r.add(a.IRL3[ix(j, l, ENT_LDR)]);
-            r.write(e.par1);
-        }
+        for (int32_t l = 1; l <= nl; ++l)
+            handoff::put(out, handoff::ResourceLevel{a.IRL1[ix(j, l, ENT_LDR)], a.IRL2[ix(j, l, ENT_LDR)],
+                                                     a.IRL3[ix(j, l, ENT_LDR)]});
     for (int32_t d = 0; d <= e.NZOTOT && d < ENT_MAXZO; ++d) {
-        r.add(e.ZPRB[d]);
-        r.add(e.ZLAB[d]);
-        for (int q = 0; q < 4; ++q) r.add(e.IZA[d][q]);
-        r.write(e.par1);
-        for (int32_t l = 0; l < nl; ++l) {
-            r.add(e.ZOVD[d][l]);
-            r.add(e.ZOVR[d][l]);
-            r.write(e.par1);
-        }
+        handoff::put(out, handoff::ZEntry{e.ZPRB[d], e.ZLAB[d], {e.IZA[d][0], e.IZA[d][1], e.IZA[d][2], e.IZA[d][3]}});
+        for (int32_t l = 0; l < nl; ++l) handoff::put(out, handoff::ZLevel{e.ZOVD[d][l], e.ZOVR[d][l]});
     }
     e.par5.put(*a.IFLAG);
 }
@@ -365,11 +281,11 @@ void common_resources(DecompState& s, const Args& a) {
     s.pnt.write(f_common_header(), {int32_t{rmax - 1}});
     std::vector<Item> items;
     for (int32_t i = 2; i <= rmax; ++i) items.emplace_back(a.CRVAL[i - 1]);
-    s.pnt.write(f_row10(), items);
-    s.pnt.write(f_types(), {});
+    s.pnt.write(fmt::lines::matrix_row(), items);
+    s.pnt.write(fmt::lines::types(), {});
     items.clear();
     for (int32_t i = 2; i <= rmax; ++i) items.emplace_back(a.ITYPCR[i - 1]);
-    s.pnt.write(f_24i3(), items);
+    s.pnt.write(fmt::lines::type_list(), items);
 
     if (e.run_ok) {
         double* c = e.CPL;
@@ -386,7 +302,7 @@ void common_resources(DecompState& s, const Args& a) {
             for (int32_t i = 1; i <= rmax; ++i) {
                 items.clear();
                 for (int32_t j = 1; j <= ncol; ++j) items.emplace_back(c[ix(i, j, ENT_LDC)]);
-                s.pnt.write(f_row10(), items);
+                s.pnt.write(fmt::lines::matrix_row(), items);
             }
             if (wrtab(s, 4, e.KPROB, 0, *a.NCROW, c, ENT_LDC) != 0) return error_exit(s);
         }
@@ -460,25 +376,25 @@ void subproblem(DecompState& s, const Args& a, bool first) {
 
     // S4
     s.pnt.write(f_sub_header(), {k, *a.NROW, *a.NCOL, *a.NZO});
-    s.pnt.write(f_types(), {});
+    s.pnt.write(fmt::lines::types(), {});
     std::vector<Item> items;
     for (int32_t i = 2; i <= nrow; ++i) items.emplace_back(a.ITYPE[i - 1]);
-    s.pnt.write(f_24i3(), items);
+    s.pnt.write(fmt::lines::type_list(), items);
 
     // S5, S6
     a.ITYPE[0] = 0;
     for (int32_t i = 2; i <= nrow; ++i)
-        a.ITYPE[i - 1] = static_cast<int16_t>(a.ITYPE[i - 1] != 0 ? -(i - 1) : -(i - 1) - 5000);
+        a.ITYPE[i - 1] = static_cast<int16_t>(a.ITYPE[i - 1] != 0 ? -(i - 1) : -(i - 1) - lbl::EQ);
     e.ICOL[0] = 0;
     for (int32_t j = 2; j <= ncol; ++j)
-        e.ICOL[j - 1] = static_cast<int16_t>(j - 1 <= nzo ? 5000 + (j - 1) : j - 1);
+        e.ICOL[j - 1] = static_cast<int16_t>(j - 1 <= nzo ? lbl::ZO + (j - 1) : j - 1);
 
     // S7
     s.pnt.write(f_echo_matrix(), {k});
     for (int32_t i = 1; i <= nrow; ++i) {
         items.clear();
         for (int32_t j = 1; j <= ncol; ++j) items.emplace_back(a.AMAT[ix(i, j, ENT_LDA)]);
-        s.pnt.write(f_row10(), items);
+        s.pnt.write(fmt::lines::matrix_row(), items);
     }
 
     // S8
@@ -530,7 +446,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
         const int32_t col = v + 1;
         const int32_t d = total - nzo + col;
         e.ZPRB[d - 1] = k;
-        e.ZLAB[d - 1] = static_cast<int16_t>(5000 + v);
+        e.ZLAB[d - 1] = static_cast<int16_t>(lbl::ZO + v);
         e.IZA[d - 1][0] = a.IZA1[col - 1];
         e.IZA[d - 1][1] = a.IZA2[col - 1];
         e.IZA[d - 1][2] = a.IZA3[col - 1];
@@ -559,7 +475,7 @@ void first_call(DecompState& s, const Args& a) {
     e.next_rerun = 0;
 
     s.pnt.open(data_path("C:\\KAV\\KAV.PNT"));
-    s.pnt.write(fmt::lines::banner3(), {int32_t{1}});
+    s.pnt.write(fmt::lines::banner3(), {int32_t{mark::START}});
     s.pnt.write(fmt::lines::input_header(), {*a.NSUB, *a.NLEVEL});
 
     using M = BinUnit::Mode;

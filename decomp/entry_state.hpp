@@ -30,6 +30,8 @@ constexpr int32_t ENT_MAXCOL = 32767;   // columns of a subproblem (16-bit count
 constexpr int32_t ENT_WAIT_MS = 500;    // wait before the driver runs
 
 // Stop numbers written with the banner line.
+constexpr int16_t STOP_SLOT_COUNTS = 3;  // a stored subproblem does not rebuild to its own counts
+constexpr int16_t STOP_SLOT_READ = 4;    // a stored value of an earlier subproblem cannot be read back
 constexpr int16_t STOP_NZO = 37;        // NZO outside 0..859 or above NCOL-2
 constexpr int16_t STOP_NINC = 39;       // NINC(l) > 2000 on a subproblem call
 constexpr int16_t STOP_NINC_RERUN = 41; // NINC(1) > 2000 on a rerun call

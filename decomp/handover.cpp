@@ -10,9 +10,14 @@
 #include "driver.hpp"
 #include "errcodes.hpp"
 #include "fmt.hpp"
+#include "handoff.hpp"
+#include "lines.hpp"
+#include "marks.hpp"
 #include "platform.hpp"
 
 namespace kav::decomp {
+
+using solver::NLEV;
 
 namespace {
 
@@ -47,31 +52,30 @@ void solve_handover(DecompState& s, int16_t* IFLAG, double* RESV, double* XRES) 
         no_results(RESV);
         return;
     }
-    int16_t flag = 0;
-    double resv[NLEV] = {};
-    int16_t nvres = 0;
-    bool ok = e.par5.get(flag) == 0;
-    if (ok) *IFLAG = flag;
-    ok = ok && e.par5.get_n(resv, NLEV) == 0 && e.par5.get(nvres) == 0;
+    handoff::In in{e.par5};
+    const int16_t flag = in.get<int16_t>();
+    if (!in.bad()) *IFLAG = flag;
+    handoff::ResultsHead head{};
+    handoff::get(in, head);
     // The count must be the one the run's subproblems give, or the values
     // would not fit the host's result array.
     int32_t expect = 0;
     const int32_t nsub = e.NSUB < 0 ? 0 : (e.NSUB > ENT_MAXSUB ? ENT_MAXSUB : e.NSUB);
     for (int32_t k = 0; k < nsub; ++k) expect += e.NCOL[k] - 2;
-    if (!ok || nvres != expect) {
+    if (in.bad() || head.NVRES != expect) {
         e.IERR = err::STORE_OR_SEEK;
-        s.pnt.write(fmt::lines::error_line(), {int16_t{777}, e.IERR});
+        s.pnt.write(fmt::lines::error_line(), {mark::ALL_PROBLEMS, e.IERR});
         no_results(RESV);
         return;
     }
-    for (int32_t l = 0; l < NLEV; ++l) RESV[l] = resv[l];
+    for (int32_t l = 0; l < NLEV; ++l) RESV[l] = head.RESV[l];
     const int32_t nl = e.NLEVEL + 1 < 1 ? 1 : (e.NLEVEL + 1 > NLEV ? NLEV : e.NLEVEL + 1);
     for (int32_t l = 1; l <= nl; ++l) {
-        for (int32_t j = 1; j <= nvres; ++j) {
-            double x = 0.0;
-            if (e.par5.get(x) != 0) {
+        for (int32_t j = 1; j <= head.NVRES; ++j) {
+            const double x = in.get<double>();
+            if (in.bad()) {
                 e.IERR = err::OPEN_TAB;  // 20: a result value could not be read
-                s.pnt.write(fmt::lines::error_line(), {int16_t{777}, e.IERR});
+                s.pnt.write(fmt::lines::error_line(), {mark::ALL_PROBLEMS, e.IERR});
                 no_results(RESV);
                 return;
             }

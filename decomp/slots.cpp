@@ -2,6 +2,7 @@
 
 #include "errcodes.hpp"
 #include "fmt.hpp"
+#include "lines.hpp"
 #include "packed.hpp"
 
 namespace kav::decomp {
@@ -67,7 +68,7 @@ int16_t rdtab(DecompState& s, int16_t iomode, int16_t kprob, int16_t j, int16_t 
         case packed::UnpackStatus::run_read_failed:
             return e.IERR = err::READ_ZRUN;
         case packed::UnpackStatus::value_read_failed:
-            s.pnt.write(fmt::lines::banner3(), {int32_t{4}});
+            s.pnt.write(fmt::lines::banner3(), {int32_t{STOP_SLOT_READ}});
             s.pnt.write(fmt::lines::status_line(), {e.IOMODE, int32_t{ncol}});
             return e.IERR = err::READ_VALUE;
         default:
@@ -76,7 +77,7 @@ int16_t rdtab(DecompState& s, int16_t iomode, int16_t kprob, int16_t j, int16_t 
     const int64_t cells = static_cast<int64_t>(rows) * ncol;
     if (r.values != e.NNZ[p - 1] || r.zeros != e.NZER[p - 1] ||
         static_cast<int64_t>(r.values) + r.zeros != cells) {
-        s.pnt.write(fmt::lines::banner3(), {int32_t{3}});
+        s.pnt.write(fmt::lines::banner3(), {int32_t{STOP_SLOT_COUNTS}});
         s.pnt.write(fmt::lines::status_line(),
                     {e.NNZ[p - 1], r.values, e.NZER[p - 1], r.zeros, r.values + r.zeros,
                      int32_t{rows}, int32_t{ncol}});

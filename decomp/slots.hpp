@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 namespace kav::decomp {
 

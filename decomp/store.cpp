@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "lines.hpp"
 #include "packed.hpp"
 
 namespace kav::decomp {
@@ -18,12 +19,6 @@ using packed::MemValueSource;
 using packed::PackStatus;
 using packed::UnpackStatus;
 
-// "(8D13.5/(1H , 8D13.5))": one matrix row, eight values a line.
-const fmt::Format& row_dump() {
-    static const fmt::Format f("(8D13.5/(1H , 8D13.5))");
-    return f;
-}
-
 // Print every row of an m x n matrix (column-major, leading dimension ld).
 void dump_rows(fmt::PrintUnit& pnt, const double* a, int32_t ld, int32_t m, int32_t n) {
     std::vector<fmt::Item> items;
@@ -31,7 +26,7 @@ void dump_rows(fmt::PrintUnit& pnt, const double* a, int32_t ld, int32_t m, int3
     for (int32_t i = 0; i < m; ++i) {
         items.clear();
         for (int32_t j = 0; j < n; ++j) items.emplace_back(a[static_cast<int64_t>(j) * ld + i]);
-        pnt.write(row_dump(), items);
+        pnt.write(fmt::lines::values8(), items);
     }
 }
 

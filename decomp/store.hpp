@@ -26,6 +26,9 @@ constexpr int32_t STORE_TABVAL = 360000;  // tableau values per copy
 constexpr int32_t STORE_TABWRD = 180000;  // tableau run words per copy
 constexpr int32_t STORE_CPLVAL = 60000;   // coupling values per problem
 constexpr int32_t STORE_CPLWRD = 18000;   // coupling run words per problem
+// The two copies of a problem's tableau.
+constexpr int16_t STORE_COPY_SETUP = 1;  // the tableau as the set-up built it (with the coupling matrix)
+constexpr int16_t STORE_COPY_PASS = 2;   // the tableau as the last pass left it
 constexpr int32_t WORK_LD = 2401;         // leading dimension of the work tableau
 constexpr int32_t COUPLING_LD = 400;      // leading dimension of the coupling work matrix
 

@@ -10,52 +10,55 @@
 #include <cmath>
 #include <vector>
 
-#include "dlines.hpp"
-#include "state.hpp"
+#include "errcodes.hpp"
+#include "family.hpp"
+#include "labels.hpp"
+#include "lines.hpp"
+#include "marks.hpp"
 
-namespace kav::decomp {
+namespace kav::solver {
 
 namespace {
 
-// Label -5000-K of a flagged subproblem's convexity slack.
-bool flagged_slack(const DecompState& ds, int32_t label) {
-    const SolverState& sv = ds.sv;
-    if (label >= -5000) return false;
-    int32_t k = -5000 - label;
-    return k >= 1 && k <= sv.NSUB && sv.KFLAG[k] == 1;
+// Label -(5000 + K) of a flagged subproblem's convexity slack.
+bool flagged_slack(const State& ds, int32_t label) {
+    const Problem& pb = ds.pb;
+    if (label >= -lbl::CONV) return false;
+    int32_t k = -lbl::CONV - label;
+    return k >= 1 && k <= pb.NSUB && pb.KFLAG[k] == 1;
 }
 
-void write_rows(DecompState& ds) {
-    DriverState& dv = ds.dv;
+void write_rows(State& ds) {
+    MasterState& dv = ds.dv;
     std::vector<int32_t> labels(dv.ICOLM + 1, dv.ICOLM + 1 + dv.NCOLM);
-    ds.pnt.write(fmt::lines::status_line(), dl::ints(labels));
+    ds.pnt.write(fmt::lines::status_line(), fmt::ints(labels));
     std::vector<double> row(dv.NCOLM);
     for (int32_t i = 1; i <= dv.NROWM; ++i) {
         for (int32_t j = 1; j <= dv.NCOLM; ++j) row[j - 1] = dv.tm(i, j);
-        ds.pnt.write(dl::values8(), dl::reals(row));
-        ds.pnt.write(dl::row_label(), {dv.IROWM[i]});
+        ds.pnt.write(fmt::lines::values8(), fmt::reals(row));
+        ds.pnt.write(fmt::lines::row_label(), {dv.IROWM[i]});
     }
 }
 
-void iteration_dump(DecompState& ds) {
-    ds.pnt.write(dl::iteration_no(), {int16_t{777}, ds.dv.NITMC});
+void iteration_dump(State& ds) {
+    ds.pnt.write(fmt::lines::iteration_no(), {mark::ALL_PROBLEMS, ds.dv.NITMC});
     write_rows(ds);
 }
 
 // The failure block: code 5 and a diagnostic of the step that gave up.
-void fail(DecompState& ds, float no_dual, float no_primal) {
-    DriverState& dv = ds.dv;
-    ds.sv.IERR = 5;
+void fail(State& ds, float no_dual, float no_primal) {
+    MasterState& dv = ds.dv;
+    ds.sv.IERR = err::SIMPLEX_FAIL;
     ds.pnt.write(fmt::lines::status_line(), {dv.MC, dv.MR, dv.NROWM, dv.NCOLM});
-    ds.pnt.write(dl::values8(), {static_cast<double>(no_dual), static_cast<double>(no_primal)});
+    ds.pnt.write(fmt::lines::values8(), {static_cast<double>(no_dual), static_cast<double>(no_primal)});
     iteration_dump(ds);
 }
 
 // Dual step: pivot row with the most negative value, column by the ratio
 // test.  Returns 0 = no negative value, 1 = pivot chosen (MR, MC),
 // 2 = a negative value but no column.
-int dual_choice(DecompState& ds) {
-    DriverState& dv = ds.dv;
+int dual_choice(State& ds) {
+    MasterState& dv = ds.dv;
     const double tol = ds.sv.TOLELM;
     int32_t r = 0;
     double vmin = -tol;
@@ -85,14 +88,14 @@ int dual_choice(DecompState& ds) {
     return 1;
 }
 
-bool negative_value_left(const DecompState& ds) {
-    const DriverState& dv = ds.dv;
+bool negative_value_left(const State& ds) {
+    const MasterState& dv = ds.dv;
     for (int32_t i = 2; i <= dv.NROWM; ++i)
-        if (dv.TM[i - 1] < -ds.sv.TOLELM) return true;
+        if (dv.tm(i, 1) < -ds.sv.TOLELM) return true;
     return false;
 }
 
-void count_pivot(DecompState& ds) {
+void count_pivot(State& ds) {
     pivotm(ds);
     ds.dv.NITMAS += 1;
     ds.dv.NITMC += 1;
@@ -102,24 +105,25 @@ void count_pivot(DecompState& ds) {
 // End of the first phase: pivot the flagged convexity slacks out and
 // rebuild the objective row from the saved one.  Returns false with IERR
 // set when the phase cannot be closed.
-bool close_first_phase(DecompState& ds, int16_t& mmode) {
-    DriverState& dv = ds.dv;
+bool close_first_phase(State& ds, int16_t& mmode) {
+    const Problem& pb = ds.pb;
+    MasterState& dv = ds.dv;
     SolverState& sv = ds.sv;
     const double tol = sv.TOLELM;
     if (std::fabs(dv.tm(1, 1)) > tol) {
-        sv.IERR = 5;
+        sv.IERR = err::SIMPLEX_FAIL;
         return false;
     }
-    mmode = 2;
+    mmode = MASTER_PHASE2;
     for (int32_t i = 2; i <= dv.NROWM; ++i) {
         int32_t lab = dv.IROWM[i];
-        if (lab >= -5000) continue;
-        int32_t k = -5000 - lab;
-        if (!(k > sv.NSUB || (k >= 1 && sv.KFLAG[k] != 0))) continue;
+        if (lab >= -lbl::CONV) continue;
+        int32_t k = -lbl::CONV - lab;
+        if (!(k > pb.NSUB || (k >= 1 && pb.KFLAG[k] != 0))) continue;
         if (std::fabs(dv.tm(i, 1)) > tol) {
             dv.MBADROW = static_cast<int16_t>(i);  // CYCLE names its label
-            ds.pnt.write(dl::banner(sv.MPIRUN), {int16_t{2}});
-            sv.IERR = 4;
+            ds.pnt.write(ds.pf.banner(), {mark::REBUILD});
+            sv.IERR = err::NO_MASTER_PLACE;
             return false;
         }
         dv.tm(i, 1) = 0.0;
@@ -178,10 +182,11 @@ bool close_first_phase(DecompState& ds, int16_t& mmode) {
 }
 
 // Weights, convexity prices and resource prices of the optimal master.
-bool extract(DecompState& ds) {
-    DriverState& dv = ds.dv;
+bool extract(State& ds) {
+    const Problem& pb = ds.pb;
+    MasterState& dv = ds.dv;
     SolverState& sv = ds.sv;
-    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+    for (int32_t k = 1; k <= pb.NSUB; ++k) {
         sv.PIC[k] = 0.0;
         for (int32_t n = 1; n <= NSLOT; ++n) sv.LAMBDA[k][n] = 0.0;
     }
@@ -190,16 +195,16 @@ bool extract(DecompState& ds) {
         int32_t lab = dv.IROWM[i];
         if (lab <= 0) continue;
         int32_t k = 0;
-        for (int32_t kk = 1; kk <= sv.NSUB; ++kk) {
-            if (lab - 1000 * kk < 1000) {
+        for (int32_t kk = 1; kk <= pb.NSUB; ++kk) {
+            if (lab - lbl::PROP * kk < lbl::PROP) {
                 k = kk;
                 break;
             }
         }
-        int32_t n = lab - 1000 * k;
+        int32_t n = lab - lbl::PROP * k;
         if (k == 0 || n < 1 || n > NSLOT) {
             dv.MBADROW = static_cast<int16_t>(i);
-            sv.IERR = 4;
+            sv.IERR = err::NO_MASTER_PLACE;
             return false;
         }
         double w = dv.tm(i, 1);
@@ -210,38 +215,39 @@ bool extract(DecompState& ds) {
     for (int32_t j = 2; j <= dv.NCOLM; ++j) {
         int32_t lab = dv.ICOLM[j];
         if (lab > 0) continue;
-        int32_t row = lab < -5000 ? -5000 - lab : -lab;
-        if (row >= 1 && row <= sv.NSUB) {
+        int32_t row = lab < -lbl::CONV ? -lbl::CONV - lab : -lab;
+        if (row >= 1 && row <= pb.NSUB) {
             sv.PIC[row] = dv.tm(1, j);
         } else {
-            int32_t r = row - sv.NSUB + 1;
+            int32_t r = row - pb.NSUB + 1;
             if (r >= 1 && r <= LDC) sv.PIM[r] = dv.tm(1, j);
         }
     }
     return true;
 }
 
-void print_solution(DecompState& ds) {
-    DriverState& dv = ds.dv;
+void print_solution(State& ds) {
+    const Problem& pb = ds.pb;
+    MasterState& dv = ds.dv;
     SolverState& sv = ds.sv;
-    ds.pnt.write(dl::optimal(), {int16_t{777}});
-    ds.pnt.write(dl::objective(), {dv.OBJL[sv.LEVEL], dv.NITMC});
-    ds.pnt.write(dl::structural(), {});
-    ds.pnt.write(dl::index_list(), dl::count_list(1, dv.NCOLM + dv.NROWM - 2));
-    for (int32_t k = 1; k <= sv.NSUB; ++k) {
+    ds.pnt.write(fmt::lines::optimal(), {mark::ALL_PROBLEMS});
+    ds.pnt.write(fmt::lines::objective(), {dv.OBJL[sv.LEVEL], dv.NITMC});
+    ds.pnt.write(fmt::lines::structural(), {});
+    ds.pnt.write(fmt::lines::index_list(), fmt::count_list(1, dv.NCOLM + dv.NROWM - 2));
+    for (int32_t k = 1; k <= pb.NSUB; ++k) {
         int32_t np = sv.NPROP[k] < 0 ? 0 : (sv.NPROP[k] > NSLOT ? NSLOT : sv.NPROP[k]);
-        ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.LAMBDA[k][1], np)));
+        ds.pnt.write(fmt::lines::value_list(), fmt::reals(std::span<const double>(&sv.LAMBDA[k][1], np)));
     }
-    ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.PIC[1], sv.NSUB)));
-    int32_t nres = sv.NCROW - 2;
+    ds.pnt.write(fmt::lines::value_list(), fmt::reals(std::span<const double>(&sv.PIC[1], pb.NSUB)));
+    int32_t nres = pb.NCROW - 2;
     if (nres < 0) nres = 0;
-    ds.pnt.write(dl::value_list(), dl::reals(std::span<const double>(&sv.PIM[2], nres)));
+    ds.pnt.write(fmt::lines::value_list(), fmt::reals(std::span<const double>(&sv.PIM[2], nres)));
 }
 
 }  // namespace
 
-void pivotm(DecompState& ds) {
-    DriverState& dv = ds.dv;
+void pivotm(State& ds) {
+    MasterState& dv = ds.dv;
     const int32_t r = dv.MR, c = dv.MC, m = dv.NROWM, n = dv.NCOLM;
     const double p = dv.tm(r, c);
     for (int32_t j = 1; j <= n; ++j) {
@@ -264,23 +270,24 @@ void pivotm(DecompState& ds) {
     dv.PIVM = p;
 }
 
-void dump_master(DecompState& ds) { write_rows(ds); }
+void dump_master(State& ds) { write_rows(ds); }
 
-void master(DecompState& ds, int16_t& mmode) {
-    DriverState& dv = ds.dv;
+void master(State& ds, int16_t& mmode) {
+    const Problem& pb = ds.pb;
+    MasterState& dv = ds.dv;
     SolverState& sv = ds.sv;
     const double tol = sv.TOLELM;
 
-    if (mmode == 1) {
+    if (mmode == MASTER_PHASE1) {
         for (int32_t j = 1; j <= dv.NCOLM; ++j) {
             dv.SVCOST[j] = dv.tm(1, j);
             dv.SVLAB[j] = dv.ICOLM[j];
             dv.tm(1, j) = 0.0;
         }
-        for (int32_t k = 1; k <= sv.NSUB; ++k) {
-            if (sv.KFLAG[k] != 1) continue;
+        for (int32_t k = 1; k <= pb.NSUB; ++k) {
+            if (pb.KFLAG[k] != 1) continue;
             for (int32_t i = 2; i <= dv.NROWM; ++i) {
-                if (dv.IROWM[i] != -5000 - k) continue;
+                if (dv.IROWM[i] != -lbl::CONV - k) continue;
                 for (int32_t j = 1; j <= dv.NCOLM; ++j) dv.tm(1, j) = dv.tm(1, j) - dv.tm(i, j);
             }
         }
@@ -291,8 +298,8 @@ void master(DecompState& ds, int16_t& mmode) {
     for (;;) {
         if (dv.NITMC >= MASTER_PIVOT_CAP) {
             // A cycling master would never end: give up like an infeasible one.
-            ds.pnt.write(dl::banner(sv.MPIRUN), {int16_t{37}});
-            sv.IERR = 5;
+            ds.pnt.write(ds.pf.banner(), {mark::LIMIT});
+            sv.IERR = err::SIMPLEX_FAIL;
             return;
         }
         // Dual step.
@@ -307,7 +314,7 @@ void master(DecompState& ds, int16_t& mmode) {
         for (int32_t j = 2; j <= dv.NCOLM; ++j) {
             double v = dv.tm(1, j);
             if (v >= -tol) continue;
-            if (mmode == 2 && flagged_slack(ds, dv.ICOLM[j])) continue;
+            if (mmode == MASTER_PHASE2 && flagged_slack(ds, dv.ICOLM[j])) continue;
             if (c == 0 || v < dmin) {
                 c = j;
                 dmin = v;
@@ -323,7 +330,7 @@ void master(DecompState& ds, int16_t& mmode) {
                 fail(ds, 1.0f, 1.0f);
                 return;
             }
-            if (mmode == 1) {
+            if (mmode == MASTER_PHASE1) {
                 if (!close_first_phase(ds, mmode)) return;
                 continue;
             }
@@ -356,4 +363,4 @@ void master(DecompState& ds, int16_t& mmode) {
     if (sv.PRTSW == 1) print_solution(ds);
 }
 
-}  // namespace kav::decomp
+}  // namespace kav::solver

@@ -3,16 +3,18 @@
 
 #include <cstdint>
 
+#include "family.hpp"
 #include "kernel.hpp"
-#include "state.hpp"
+#include "labels.hpp"
 
-namespace kav::decomp::sx {
+namespace kav::solver::sx {
 
 // The running solve: the state, the current problem and views of the work
 // tableau for the kernel.
 struct Run {
-    DecompState& ds;
+    State& ds;
     SolverState& s;
+    const Problem& pb;
     int32_t k;            // current problem K
     kernel::Consts kc;    // constants from the steering block
     kernel::Tableau tb;   // view of T for COLRNG / PIVOT
@@ -20,15 +22,16 @@ struct Run {
     int32_t w = 0;        // row of the weight variable (0 = not basic)
     int32_t wc = 0;       // column of the weight variable (0 = not nonbasic)
 
-    Run(DecompState& d, int32_t kk);
+    Run(State& d, int32_t kk);
 
     double& t(int32_t i, int32_t j) { return s.t(i, j); }
     double tol(int32_t i, int32_t j) const { return kernel::tolel_of(kc, sc, i, j); }
-    double cscl(int32_t j) const { return (j >= 1 && j <= MAXCOL) ? s.CSCL[k][j] : 1.0; }
-    int16_t nck() const { return s.NCK[k]; }
-    int16_t wlabel() const { return static_cast<int16_t>(s.NCK[k] - 1); }
-    // Rows of the coupling matrix, kept within its storage (1..LDC).
-    int32_t ncrow() const { return s.NCROW < 1 ? 1 : (s.NCROW > LDC ? LDC : s.NCROW); }
+    // Column scale of problem column j (1.0 outside the table).
+    double cscl(int32_t j) const { return (j >= 1 && j < s.CSCL.extent2()) ? s.CSCL[k][j] : 1.0; }
+    int16_t nck() const { return pb.NCK[k]; }
+    int16_t wlabel() const { return static_cast<int16_t>(pb.NCK[k] - 1); }
+    // Rows of the coupling matrix, kept within its storage.
+    int32_t ncrow() const { return pb.NCROW < 1 ? 1 : (pb.NCROW > s.ldc() ? s.ldc() : pb.NCROW); }
 
     void colrng();
     void pivot(int32_t r, int32_t c);
@@ -36,7 +39,7 @@ struct Run {
 };
 
 // Index v of a 0-Z label (5000+v or 6000+v).
-inline int32_t zindex(int32_t l) { return l < 6001 ? l - 5000 : l - 6000; }
+inline int32_t zindex(int32_t l) { return lbl::zindex(l); }
 
 // Diagnostic dump of the solve (unit 8).
 void diag_dump(Run& x);
@@ -49,4 +52,4 @@ void fail6(Run& x, int32_t lbl);
 // a missing 0-Z entry; IREJ on a rejection.
 void form_proposal(Run& x);
 
-}  // namespace kav::decomp::sx
+}  // namespace kav::solver::sx

@@ -16,35 +16,22 @@
 #include <cmath>
 #include <vector>
 
-#include "dlines.hpp"
 #include "fmt.hpp"
+#include "errcodes.hpp"
+#include "labels.hpp"
+#include "lines.hpp"
+#include "marks.hpp"
 #include "simplx_impl.hpp"
 
-namespace kav::decomp {
+namespace kav::solver {
 
 namespace sx {
 
-namespace {
 
-const fmt::Format& f_reals() {
-    static const fmt::Format f("(8D13.5/(1H , 8D13.5))");
-    return f;
-}
-const fmt::Format& f_label() {
-    static const fmt::Format f("(114X,I6)");
-    return f;
-}
-const fmt::Format& f_iterno() {
-    static const fmt::Format f("(/7HPROBLEM,I4,13H ITERATION NO,I6)");
-    return f;
-}
-
-}  // namespace
-
-Run::Run(DecompState& d, int32_t kk) : ds(d), s(d.sv), k(kk) {
+Run::Run(State& d, int32_t kk) : ds(d), s(d.sv), pb(d.pb), k(kk) {
     kc = kernel::Consts{s.BIG, s.TOLZER, s.TOLELM};
-    tb.t = &s.T[LDT + 1];
-    tb.ld = LDT;
+    tb.t = &s.t(1, 1);
+    tb.ld = s.ldt();
     tb.m = s.M;
     tb.n = s.N;
     tb.irow = &s.IROW[1];
@@ -95,40 +82,40 @@ void dump_tableau(Run& x) {
     for (int32_t i = 1; i <= s.M; ++i) {
         it.clear();
         for (int32_t j = 1; j <= s.N; ++j) it.emplace_back(x.t(i, j));
-        p.write(f_reals(), it);
-        p.write(f_label(), {s.IROW[i]});
+        p.write(fmt::lines::values8(), it);
+        p.write(fmt::lines::row_label(), {s.IROW[i]});
     }
 }
 
 void diag_dump(Run& x) {
     SolverState& s = x.s;
     fmt::PrintUnit& p = x.ds.pnt;
-    if (s.MPIRUN)
+    if (x.ds.pf.dump_names_columns)
         p.write(fmt::lines::status_line(), {s.IPHASE, s.IDUAL, static_cast<int16_t>(x.k), s.SMODEW, s.M, s.N, x.nck()});
     else
         p.write(fmt::lines::status_line(), {s.IPHASE, s.IDUAL, static_cast<int16_t>(x.k), s.SMODEW, s.M, s.N});
-    p.write(f_reals(), {static_cast<double>(s.FUNB), static_cast<double>(s.FBND), static_cast<double>(s.FINF),
+    p.write(fmt::lines::values8(), {static_cast<double>(s.FUNB), static_cast<double>(s.FBND), static_cast<double>(s.FINF),
                         static_cast<double>(s.FRTY)});
     const int32_t c = (s.IC >= 0 && s.IC <= MAXCOL) ? s.IC : 0;
     const int32_t r = (s.IR >= 0 && s.IR <= MAXROW) ? s.IR : 0;
     p.write(fmt::lines::status_line(), {s.IC, s.IR, s.ICOL[c], s.IROW[r]});
-    p.write(f_reals(), {s.RAT1, s.RAT2, s.PIV1, s.PIV2, s.DRAT, s.DPIV});
+    p.write(fmt::lines::values8(), {s.RAT1, s.RAT2, s.PIV1, s.PIV2, s.DRAT, s.DPIV});
     std::vector<fmt::Item> it;
-    p.write(dl::banner(s.MPIRUN), {int16_t{46}});
+    p.write(x.ds.pf.banner(), {mark::DUMP_CSCL});
     for (int32_t j = 1; j <= x.nck(); ++j) it.emplace_back(s.CSCL[x.k][j]);
-    p.write(f_reals(), it);
-    p.write(dl::banner(s.MPIRUN), {int16_t{47}});
+    p.write(fmt::lines::values8(), it);
+    p.write(x.ds.pf.banner(), {mark::DUMP_RSCL});
     it.clear();
     for (int32_t i = 1; i <= s.M; ++i) it.emplace_back(s.RSCL[x.k][i]);
-    p.write(f_reals(), it);
-    p.write(dl::banner(s.MPIRUN), {int16_t{55}});
-    p.write(f_iterno(), {static_cast<int16_t>(x.k), s.NITER});
+    p.write(fmt::lines::values8(), it);
+    p.write(x.ds.pf.banner(), {mark::DUMP_TABLEAU});
+    p.write(fmt::lines::iteration_no(), {static_cast<int16_t>(x.k), s.NITER});
     dump_tableau(x);
 }
 
 void fail6(Run& x, int32_t lbl) {
     diag_dump(x);
-    x.s.IERR = 6;
+    x.s.IERR = err::NOT_IN_ICOLSV;
     if (lbl != 0) x.s.LBLBAD = static_cast<int16_t>(lbl);
 }
 
@@ -138,13 +125,14 @@ enum class Next { feas, primal, dual, end1, optimal, fail, done };
 
 class Simplex {
 public:
-    Simplex(DecompState& ds, int16_t mode) : x(ds, ds.sv.KCUR), s(ds.sv), mode_(mode) {}
+    Simplex(State& ds, int16_t mode) : x(ds, ds.sv.KCUR), s(ds.sv), pb(ds.pb), mode_(mode) {}
 
     void run();
 
 private:
     Run x;
     SolverState& s;
+    const Problem& pb;
     int16_t mode_;
     int32_t idle_ = 0;  // steps since the last counted iteration
 
@@ -154,7 +142,7 @@ private:
     double wscl() const { return s.WSCL; }
 
     // U-factor of a row or column label: CSCL(K,v+1) for a 0-Z label.
-    double ufac(int32_t l) const { return l >= 5000 ? x.cscl(zindex(l) + 1) : 1.0; }
+    double ufac(int32_t l) const { return l >= lbl::ZO ? x.cscl(zindex(l) + 1) : 1.0; }
     bool above_bound(int32_t i) {
         const int32_t l = s.IROW[i];
         const double f = x.cscl(zindex(l) + 1);
@@ -178,7 +166,7 @@ private:
     void remove_column(int32_t c);
     void remove_row(int32_t r);
     void remove_artificial(int32_t c) {
-        if (s.ICOL[c] < -5000) remove_column(c);
+        if (s.ICOL[c] < -lbl::EQ) remove_column(c);
     }
     bool complement_label_row(int32_t i);
     bool complement_label_col(int32_t c);
@@ -195,7 +183,7 @@ private:
     int kind_of(int32_t i, int32_t j, double& dist, double& rate);
     bool ratio_row_ok(int32_t i) {
         if (t(i, 1) < -tol(i, 1)) return false;
-        return !(s.IROW[i] >= 5001 && above_bound(i));
+        return !(s.IROW[i] > lbl::ZO && above_bound(i));
     }
     void fail();
 };
@@ -209,9 +197,9 @@ int32_t Simplex::bp_of_k(int32_t lbl) const {
 }
 
 int32_t Simplex::find_entry(int32_t p, int32_t lbl) const {
-    const int32_t last = s.NZOTOT + 1 < MAXZENT ? s.NZOTOT + 1 : MAXZENT;
+    const int32_t last = pb.last_zentry();
     for (int32_t d = 2; d <= last; ++d)
-        if (s.ZPRB[d] == p && s.ZLAB[d] == lbl) return d;
+        if (pb.ZPRB[d] == p && pb.ZLAB[d] == lbl) return d;
     return 0;
 }
 
@@ -222,30 +210,31 @@ int32_t Simplex::find_entry(int32_t p, int32_t lbl) const {
 // no result for the level), code 7 inside it (the node is infeasible).
 void Simplex::fail() {
     if (s.NBRPT < 2) {
-        x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{5}});
-        s.IERR = 5;
-        if (s.LEVEL >= 1 && s.LEVEL <= NLEV) s.RESV[s.LEVEL] = 37.0;
+        x.ds.pnt.write(x.ds.pf.banner(), {mark::NO_PIVOT});
+        s.IERR = err::SIMPLEX_FAIL;
+        if (s.LEVEL >= 1 && s.LEVEL <= NLEV) s.RESV[s.LEVEL] = err::STNONE;
     } else {
-        s.IERR = 7;
+        s.IERR = err::NODE_INFEASIBLE;
     }
 }
 
 bool Simplex::count_iteration() {
     s.NITER += 1;
-    if (s.MPIRUN ? s.NITER > MAXIT_MPI : s.NITER >= MAXIT) {
-        x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{37}});
-        s.IERR = 7;
+    const Profile& pf = x.ds.pf;
+    if (pf.stop == IterStop::at_limit ? s.NITER >= pf.maxit : s.NITER > pf.maxit) {
+        x.ds.pnt.write(x.ds.pf.banner(), {mark::LIMIT});
+        s.IERR = err::NODE_INFEASIBLE;
         return false;
     }
-    if (!s.MPIRUN) s.ITERK[k()] += 1;
+    if (pf.per_problem_totals) s.ITERK[k()] += 1;
     s.NPIV = static_cast<int16_t>(s.NPIV + 1);
     idle_ = 0;
     x.colrng();
     if (s.DMPSW != 0) {
-        x.ds.pnt.write(f_iterno(), {static_cast<int16_t>(k()), s.NITER});
+        x.ds.pnt.write(fmt::lines::iteration_no(), {static_cast<int16_t>(k()), s.NITER});
         const int32_t c = s.IC, r = s.IR;
         x.ds.pnt.write(fmt::lines::status_line(), {s.IC, s.IR, s.ICOL[c], s.IROW[r]});
-        x.ds.pnt.write(f_reals(), {s.RAT1, s.RAT2});
+        x.ds.pnt.write(fmt::lines::values8(), {s.RAT1, s.RAT2});
         dump_tableau(x);
     }
     return true;
@@ -279,7 +268,7 @@ void Simplex::remove_row(int32_t r) {
 // The label changes by 1000, in the tableau list and in ICOLSV together.
 bool Simplex::relabel(int16_t& lbl) {
     const int16_t old = lbl;
-    const int16_t nu = static_cast<int16_t>(old < 6000 ? old + 1000 : old - 1000);
+    const int16_t nu = static_cast<int16_t>(old < lbl::ZC ? old + lbl::FLIP : old - lbl::FLIP);
     int32_t hit = 0;
     for (int32_t j = 2; j <= x.nck() - 1; ++j)
         if (s.ICOLSV[j] == old) {
@@ -359,15 +348,15 @@ void Simplex::complement_leaving(int32_t r) {
 // Step A: set-up of a fresh solve
 
 // Pair link and resource link between entries d and e of the 0-Z list.
-bool pair_link(const SolverState& s, int32_t d, int32_t e) {
-    return (s.IZA1[d] == s.IZA1[e] && s.IZA3[d] == s.IZA3[e]) ||
-           (s.IZA2[d] == s.IZA2[e] && s.IZA4[d] == s.IZA4[e]) ||
-           (s.IZA1[d] == s.IZA2[e] && s.IZA3[d] == s.IZA4[e] && s.IZA2[d] == s.IZA1[e] &&
-            s.IZA4[d] == s.IZA3[e]);
+bool pair_link(const Problem& pb, int32_t d, int32_t e) {
+    return (pb.IZA1[d] == pb.IZA1[e] && pb.IZA3[d] == pb.IZA3[e]) ||
+           (pb.IZA2[d] == pb.IZA2[e] && pb.IZA4[d] == pb.IZA4[e]) ||
+           (pb.IZA1[d] == pb.IZA2[e] && pb.IZA3[d] == pb.IZA4[e] && pb.IZA2[d] == pb.IZA1[e] &&
+            pb.IZA4[d] == pb.IZA3[e]);
 }
 
-bool resource_link(const SolverState& s, int32_t d, int32_t e) {
-    const int16_t a1 = s.IZA1[d], a2 = s.IZA2[d], b1 = s.IZA1[e], b2 = s.IZA2[e];
+bool resource_link(const Problem& pb, int32_t d, int32_t e) {
+    const int16_t a1 = pb.IZA1[d], a2 = pb.IZA2[d], b1 = pb.IZA1[e], b2 = pb.IZA2[e];
     if (a1 != 0 && (a1 == b1 || a1 == b2)) return true;
     if (a2 != 0 && (a2 == b2 || a2 == b1)) return true;
     return a1 == 0 && a2 == 0 && b1 == 0 && b2 == 0;
@@ -378,23 +367,23 @@ bool resource_link(const SolverState& s, int32_t d, int32_t e) {
 // nothing is appended past BPMAX.
 bool Simplex::link_points() {
     const int32_t nb0 = s.NBRPT;
-    const int32_t last = s.NZOTOT + 1 < MAXZENT ? s.NZOTOT + 1 : MAXZENT;
+    const int32_t last = pb.last_zentry();
     auto append_links = [&](int32_t d, bool pair) {
         for (int32_t e = 2; e <= last; ++e) {
-            if (e == d || s.ZPRB[e] != k()) continue;
-            if (!(pair ? pair_link(s, d, e) : resource_link(s, d, e))) continue;
-            if (is_bp_of_k(s.ZLAB[e])) continue;
+            if (e == d || pb.ZPRB[e] != k()) continue;
+            if (!(pair ? pair_link(pb, d, e) : resource_link(pb, d, e))) continue;
+            if (is_bp_of_k(pb.ZLAB[e])) continue;
             if (s.NBRPT >= BPMAX) return;
             s.NBRPT = static_cast<int16_t>(s.NBRPT + 1);
             s.IBPPRB[s.NBRPT] = static_cast<int16_t>(k());
-            s.IBPVAR[s.NBRPT] = s.ZLAB[e];
+            s.IBPVAR[s.NBRPT] = pb.ZLAB[e];
             s.IBOTH[s.NBRPT] = 0;
         }
     };
-    if (s.KCODE[k()] <= 500) {
+    if (pb.first_kind(k())) {
         for (int32_t i = 2; i <= nb0; ++i) {
             if (s.IBPPRB[i] != k()) continue;
-            if (s.IBPVAR[i] - 5000 > s.NZK[k()]) continue;
+            if (s.IBPVAR[i] - lbl::ZO > pb.NZK[k()]) continue;
             if (s.IBOTH[i] != 1 && s.IBOTH[i] != 2) continue;
             const int32_t d = find_entry(k(), s.IBPVAR[i]);
             if (d == 0) {
@@ -407,7 +396,7 @@ bool Simplex::link_points() {
     for (int32_t i = 2; i <= nb0; ++i) {
         const int32_t p = s.IBPPRB[i];
         if (p == k() || p < 1 || p > NPROB) continue;
-        if (s.IBPVAR[i] - 5000 > s.NZK[p]) continue;
+        if (s.IBPVAR[i] - lbl::ZO > pb.NZK[p]) continue;
         if (s.IBOTH[i] != 1 && s.IBOTH[i] != 2) continue;
         const int32_t d = find_entry(p, s.IBPVAR[i]);
         if (d == 0) {
@@ -423,13 +412,13 @@ bool Simplex::link_points() {
 // removed.  The class range is clamped to the constraint rows 2..M.
 void Simplex::row_classes() {
     const int32_t kk = k();
-    auto in = [&](int32_t i, int q) { return i >= s.IKA[kk][q] && i <= s.IKB[kk][q]; };
-    int32_t lo = s.IKA[kk][1], hi = s.IKB[kk][6];
+    auto in = [&](int32_t i, int q) { return i >= pb.IKA[kk][q] && i <= pb.IKB[kk][q]; };
+    int32_t lo = pb.IKA[kk][1], hi = pb.IKB[kk][6];
     if (lo < 2) lo = 2;
     if (hi > s.M) hi = s.M;
     if (lo > hi) return;
-    const int32_t nzlast = s.NZK[kk] + 1 < s.N ? s.NZK[kk] + 1 : s.N;
-    const int32_t ncol = s.NCK[kk];
+    const int32_t nzlast = pb.NZK[kk] + 1 < s.N ? pb.NZK[kk] + 1 : s.N;
+    const int32_t ncol = pb.NCK[kk];
     for (int32_t i = lo; i <= hi; ++i) {
         int32_t nz = 0, fix0 = 0, fix1p = 0, fix1n = 0;
         bool now = false, keep = false;
@@ -448,7 +437,7 @@ void Simplex::row_classes() {
                     else
                         ++fix1n;
                 }
-                if (i >= s.IKA[kk][3] && i <= s.IKB[kk][4]) {
+                if (i >= pb.IKA[kk][3] && i <= pb.IKB[kk][4]) {
                     const double adj = s.KADJ[kk];
                     if (adj != 0.0) {
                         t(i, j) = t(i, j) - adj / (s.RSCL[kk][i] * s.CSCL[kk][j]);
@@ -480,7 +469,7 @@ bool Simplex::fixed_columns() {
     int32_t wcol = x.nck() <= s.N ? x.nck() : 0;
     int32_t j = 2;
     while (j <= s.N) {
-        if (s.ICOL[j] < 5000) {
+        if (s.ICOL[j] < lbl::ZO) {
             ++j;
             continue;
         }
@@ -522,14 +511,14 @@ bool Simplex::setup() {
     s.N = x.nck();
     if (s.NBRPT >= 2) {
         if (!link_points()) return false;
-        if (s.KCODE[k()] <= 500) row_classes();
+        if (pb.first_kind(k())) row_classes();
         if (!fixed_columns()) return false;
         empty_rows();
     }
     // Phase-1 objective: minus the sum of the artificial rows.
     for (int32_t j = 1; j <= s.N; ++j) t(1, j) = 0.0;
     for (int32_t i = 2; i <= s.M; ++i) {
-        if (s.IROW[i] >= -4999) continue;
+        if (s.IROW[i] > -lbl::EQ) continue;
         for (int32_t j = 1; j <= s.N; ++j) t(1, j) = t(1, j) - t(i, j);
     }
     s.RSCL[k()][1] = 1.0;
@@ -563,7 +552,7 @@ bool Simplex::phase2_objective() {
             double sum = 0.0;
             for (int32_t i = 2; i <= x.ncrow() - 1; ++i) sum += s.acpl(i, j) * s.PIM[i];
             pj = s.OBJSCL * sum;
-            if (s.PRSW == 1) pj = pj * static_cast<double>(sf);
+            if (pb.PRSW == 1) pj = pj * static_cast<double>(sf);
         }
         s.COST[j] = (-s.acpl(1, j) + pj) / (r1 * s.CSCL[kk][j]);
     }
@@ -577,12 +566,12 @@ bool Simplex::phase2_objective() {
             s.COST[j] = -old;
             coff += old * s.CSCL[kk][j] / wscl();
         };
-        if (l >= 6001) negate();
+        if (l > lbl::ZC) negate();
         if (s.NBRPT >= 2) {
             for (int32_t n = 2; n <= s.NBRPT && n <= BPMAX; ++n) {
                 if (s.IBPPRB[n] != kk) continue;
                 const int32_t bv = s.IBPVAR[n];
-                if (l != bv && l != bv + 1000 && l != bv - 1000) continue;
+                if (l != bv && l != bv + lbl::FLIP && l != bv - lbl::FLIP) continue;
                 const int16_t ib = s.IBOTH[n];
                 if ((l == bv && (ib == 1 || ib == 2)) || (l != bv && (ib == 0 || ib == 3))) negate();
                 break;
@@ -620,9 +609,9 @@ Next Simplex::feasibility() {
         const int32_t l = s.IROW[i];
         const double v = t(i, 1);
         if (s.IDUAL == 0) {
-            hit = std::fabs(v) > tol(i, 1) && (v < 0.0 || (l >= 5000 && above_bound(i)));
+            hit = std::fabs(v) > tol(i, 1) && (v < 0.0 || (l >= lbl::ZO && above_bound(i)));
         } else {
-            hit = v < -tol(i, 1) || (l >= 5001 && above_bound(i));
+            hit = v < -tol(i, 1) || (l > lbl::ZO && above_bound(i));
         }
     }
     if (s.IDUAL == 0) {
@@ -639,7 +628,7 @@ Next Simplex::feasibility() {
 
 int Simplex::kind_of(int32_t i, int32_t j, double& dist, double& rate) {
     const int32_t l = s.IROW[i];
-    const bool zo = l >= 5001;
+    const bool zo = l > lbl::ZO;
     const double f = zo ? x.cscl(zindex(l) + 1) : 1.0;
     block(i, j, dist, rate, f);
     const double a = t(i, j), tl = tol(i, j);
@@ -672,7 +661,7 @@ Next Simplex::primal() {
             // No row limits the column, but a 0-Z variable is still bounded
             // by U: it is flipped to its bound (step 5 with no row) rather
             // than counted unbounded, which would fail a bounded problem.
-            if (s.ICOL[j] >= 5001) {
+            if (s.ICOL[j] > lbl::ZO) {
                 elig = true;
                 freecol = true;
             } else {
@@ -814,7 +803,7 @@ Next Simplex::primal() {
     if (r != 0 && t(r, 1) < 0.0) t(r, 1) = 0.0;
 
     // Bound flip of an entering 0-Z variable.
-    if (s.ICOL[c] >= 5001) {
+    if (s.ICOL[c] > lbl::ZO) {
         const int32_t w = x.w;
         const double f = ufac(s.ICOL[c]);
         const double xw = r != 0 ? t(w, 1) - t(r, 1) * t(w, c) / t(r, c) : t(w, 1);
@@ -845,7 +834,7 @@ Next Simplex::dual() {
     s.FUNB = 0.0f;
     int32_t ncomp = 0;
     for (int32_t i = 2; i <= s.M; ++i) {
-        if (i == x.w || s.IROW[i] < 5000 || !above_bound(i)) continue;
+        if (i == x.w || s.IROW[i] < lbl::ZO || !above_bound(i)) continue;
         complement_row(i);
         if (!complement_label_row(i)) return Next::done;
         s.NCOMP1 += 1;
@@ -947,9 +936,9 @@ Next Simplex::end_phase1() {
     if (std::fabs(t(1, 1)) > s.TOLELM || s.FBND != 0.0f) return Next::fail;
     x.find_weight();
     for (int32_t i = 2; i <= s.M; ++i) {
-        if (s.IROW[i] >= -4999 || i == x.w) continue;
+        if (s.IROW[i] > -lbl::EQ || i == x.w) continue;
         if (std::fabs(t(i, 1)) > s.TOLPIV) {
-            x.ds.pnt.write(dl::banner(s.MPIRUN), {int16_t{2}});
+            x.ds.pnt.write(x.ds.pf.banner(), {mark::REBUILD});
             fail6(x, 0);
             return Next::done;
         }
@@ -957,7 +946,7 @@ Next Simplex::end_phase1() {
         int32_t n = 0, jpos = 0;
         double rmin = s.BIG, pmax = 0.0;
         for (int32_t j = 2; j <= s.N; ++j) {
-            if (s.ICOL[j] < -5000 || !(std::fabs(t(i, j)) > tol(i, j))) continue;
+            if (s.ICOL[j] < -lbl::EQ || !(std::fabs(t(i, j)) > tol(i, j))) continue;
             if (t(i, j) < 0.0) {
                 if (t(1, j) >= -tol(1, j)) {
                     const double rr = std::fabs(t(1, j) + tol(1, j)) / std::fabs(t(i, j));
@@ -1005,14 +994,14 @@ Next Simplex::end_phase1() {
     }
     int32_t j = 2;
     while (j <= s.N) {
-        if (s.ICOL[j] < -5000)
+        if (s.ICOL[j] < -lbl::EQ)
             remove_column(j);
         else
             ++j;
     }
     for (j = 2; j <= s.N; ++j)
         if (t(1, j) < -tol(1, j))
-            x.ds.pnt.write(dl::error_line(s.MPIRUN), {static_cast<int16_t>(k()), int16_t{77}});
+            x.ds.pnt.write(x.ds.pf.error_line(), {static_cast<int16_t>(k()), err::LINE_IMPROVING_AFTER_PHASE1});
     s.RSCL[k()][1] = s.OSCL[k()];
     if (!phase2_objective()) return Next::done;
     s.IDUAL = 0;
@@ -1029,14 +1018,14 @@ void Simplex::run() {
     s.NPIV = 0;
     s.IR = s.IC = 0;
     s.NFLIP = s.NCOMP1 = s.NCOMP2 = s.NCOMP3 = 0;
-    if (kk < 1 || kk > NPROB || s.NCK[kk] < 2 || s.NCK[kk] > MAXCOL || s.M < 1 || s.M > MAXROW) {
-        s.IERR = 6;
+    if (kk < 1 || kk > NPROB || pb.NCK[kk] < 2 || pb.NCK[kk] > s.tab_cols() || s.M < 1 || s.M > s.tab_rows()) {
+        s.IERR = err::NOT_IN_ICOLSV;
         return;
     }
-    s.WSCL = s.CSCL[kk][s.NCK[kk]];
-    for (int32_t j = 0; j <= MAXCOL; ++j) t(0, j) = 0.0;
+    s.WSCL = s.CSCL[kk][pb.NCK[kk]];
+    for (int32_t j = 0; j <= s.tab_cols(); ++j) t(0, j) = 0.0;
     Next nx;
-    if (mode_ == 2) {
+    if (mode_ == SX_CONTINUE) {
         s.RSCL[kk][1] = s.OSCL[kk];
         if (!phase2_objective()) return;
     } else {
@@ -1070,7 +1059,7 @@ void Simplex::run() {
 }  // namespace
 }  // namespace sx
 
-void simplx(DecompState& ds, int16_t mode) {
+void simplx(State& ds, int16_t mode) {
     SolverState& s = ds.sv;
     const int16_t nbrpt = s.NBRPT;
     sx::Simplex(ds, mode).run();
@@ -1078,4 +1067,4 @@ void simplx(DecompState& ds, int16_t mode) {
     s.NBRPT = nbrpt;
 }
 
-}  // namespace kav::decomp
+}  // namespace kav::solver
