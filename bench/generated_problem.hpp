@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "entry.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 namespace kav::bench {
 
@@ -150,7 +150,7 @@ inline Outcome solve(const Data& d) {
                      kr2.data(), kr06.data(), kr4.data(), kr4.data(), kr4.data(), ika.data(), ika.data()};
         tarvexo(s, a);
     }
-    Outcome o{resv[0], 0, s.dv.NITMAS, {}};
+    Outcome o{resv[0], 0, s.ms.NITMAS, {}};
     for (int k = 1; k <= sh.nsub; ++k) {
         o.sub_pivots += s.sv.ITERK[k];
         o.pivots_of.push_back(s.sv.ITERK[k]);

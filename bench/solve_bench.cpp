@@ -23,7 +23,7 @@
 #include "master.hpp"
 #include "simplx.hpp"
 #include "platform.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 #include "store.hpp"
 
 namespace {
@@ -88,15 +88,15 @@ void __wrap__ZN3kav6decomp5cycleERNS0_11DecompStateE(kav::decomp::DecompState& d
     ++g_t.ncycle;
     __real__ZN3kav6decomp5cycleERNS0_11DecompStateE(ds);
 }
-void __real__ZN3kav6decomp6masterERNS0_11DecompStateERs(kav::decomp::DecompState&, int16_t&);
-void __wrap__ZN3kav6decomp6masterERNS0_11DecompStateERs(kav::decomp::DecompState& ds, int16_t& mode) {
+void __real__ZN3kav6solver6masterERNS0_5StateERs(kav::solver::State&, int16_t&);
+void __wrap__ZN3kav6solver6masterERNS0_5StateERs(kav::solver::State& ds, int16_t& mode) {
     ++g_t.nmaster;
-    __real__ZN3kav6decomp6masterERNS0_11DecompStateERs(ds, mode);
+    __real__ZN3kav6solver6masterERNS0_5StateERs(ds, mode);
 }
-void __real__ZN3kav6decomp6simplxERNS0_11DecompStateEs(kav::decomp::DecompState&, int16_t);
-void __wrap__ZN3kav6decomp6simplxERNS0_11DecompStateEs(kav::decomp::DecompState& ds, int16_t mode) {
-    ++(mode == 2 ? g_t.nresolve : g_t.nfresh);
-    __real__ZN3kav6decomp6simplxERNS0_11DecompStateEs(ds, mode);
+void __real__ZN3kav6solver6simplxERNS0_5StateEs(kav::solver::State&, int16_t);
+void __wrap__ZN3kav6solver6simplxERNS0_5StateEs(kav::solver::State& ds, int16_t mode) {
+    ++(mode == kav::solver::SX_CONTINUE ? g_t.nresolve : g_t.nfresh);
+    __real__ZN3kav6solver6simplxERNS0_5StateEs(ds, mode);
 }
 }
 

@@ -5,20 +5,27 @@
 // matrices of all subproblems and then their second matrices.  PAR3.DAT and
 // PAR5.DAT stay as they are.  Usage: input_set_writer [data directory]
 // (default: $KAV_DATA_DIR, else ./KAV).  Exit status 0, or 1 with a message.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
-#include <cstring>
-#include <cstddef>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "handoff.hpp"
+#include "packed.hpp"
+
 namespace {
 
 using Bytes = std::vector<char>;
+using namespace kav;
+
+constexpr int16_t MAX_SUBPROBLEMS = 60;
+constexpr int16_t MAX_LEVELS_BEYOND_BASE = 5;
+constexpr int32_t INCREMENT_EXTENT = 2000;  // extent 3: increments per level
 
 bool load(const std::string& path, Bytes& out) {
     std::ifstream f(path, std::ios::binary);
@@ -33,40 +40,18 @@ bool save(const std::string& path, const Bytes& b) {
     return static_cast<bool>(f);
 }
 
-// Sequential reader over a byte image that remembers running past its end.
-struct Cursor {
-    const Bytes& b;
-    size_t pos = 0;
-    bool bad = false;
-    template <class T>
-    T get() {
-        T v{};
-        if (pos + sizeof(T) > b.size()) {
-            bad = true;
-            return v;
-        }
-        std::memcpy(&v, b.data() + pos, sizeof(T));
-        pos += sizeof(T);
-        return v;
-    }
-    void skip(size_t n) {
-        if (pos + n > b.size()) bad = true;
-        else pos += n;
-    }
-};
-
-template <class T>
-void put(Bytes& b, T v) {
-    const char* p = reinterpret_cast<const char*>(&v);
-    b.insert(b.end(), p, p + sizeof(T));
-}
-
 int fail(const char* what) {
     std::fprintf(stderr, "input_set_writer: %s\n", what);
     return 1;
 }
 
-int32_t runs_in(int32_t nixb) { return ((nixb / 2) + 2) / 3; }
+// Bytes [from, from + n) of `b` appended to `out`; false when `b` is short.
+bool append(Bytes& out, const Bytes& b, size_t from, size_t n) {
+    if (from > b.size() || n > b.size() - from) return false;
+    out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(from),
+               b.begin() + static_cast<std::ptrdiff_t>(from + n));
+    return true;
+}
 
 }  // namespace
 
@@ -82,66 +67,73 @@ int main(int argc, char** argv) {
         !load(file("1TAB0.DAT"), itab0) || !load(file("TAB20.DAT"), tab20) || !load(file("1TAB20.DAT"), itab20))
         return fail("a hand-off file of the run is missing");
 
-    Cursor c1{par1};
-    const int16_t nsub = c1.get<int16_t>(), ncres = c1.get<int16_t>(), nlevel = c1.get<int16_t>();
-    const int16_t rmax = c1.get<int16_t>();
-    c1.skip(4);  // NZOTOT, PRSW
-    if (c1.bad || nsub < 1 || nsub > 60 || ncres < 0 || nlevel < 0 || nlevel > 5 || rmax < 2)
+    handoff::In c1{par1.data(), par1.size()};
+    handoff::Header h{};
+    handoff::get(c1, h);
+    if (c1.bad() || h.NSUB < 1 || h.NSUB > MAX_SUBPROBLEMS || h.NCRES < 0 || h.NLEVEL < 0 ||
+        h.NLEVEL > MAX_LEVELS_BEYOND_BASE || h.NCROW < 2)
         return fail("PAR1.DAT does not hold a run's header");
-    std::vector<int32_t> cnnz(nsub + 1), cixb(nsub + 1);
-    for (int k = 1; k <= nsub; ++k) {
-        cnnz[k] = c1.get<int32_t>();
-        c1.get<int32_t>();
-        cixb[k] = c1.get<int32_t>();
-    }
-    if (c1.bad) return fail("PAR1.DAT is short");
+    const int16_t nsub = h.NSUB;
+    std::vector<handoff::MatrixCounts> cpl(nsub + 1);
+    for (int k = 1; k <= nsub; ++k) handoff::get(c1, cpl[k]);
+    if (c1.bad()) return fail("PAR1.DAT is short");
 
     // Walk PAR2 for each subproblem's extents and first-matrix counts.
-    int32_t ext[7] = {};
-    std::vector<int32_t> nnz(nsub + 1), ixb(nsub + 1);
-    Cursor c2{par2};
+    int32_t ext[handoff::NEXTENT + 1] = {};
+    std::vector<handoff::MatrixCounts> mat(nsub + 1);
+    handoff::In c2{par2.data(), par2.size()};
     int32_t nvres = 0;
     for (int k = 1; k <= nsub; ++k) {
-        c2.skip(static_cast<size_t>(ncres) * 28);  // records 1 and 2
-        c2.skip(12 + 4 + 4 + 12);                   // items 1 to 9
-        const int16_t m = c2.get<int16_t>(), n = c2.get<int16_t>();
-        c2.get<int16_t>();
-        nnz[k] = c2.get<int32_t>();
-        c2.get<int32_t>();
-        ixb[k] = c2.get<int32_t>();
-        c2.skip(4 + 12);                                    // items 16 to 22
-        c2.skip(24 + static_cast<size_t>(m) * 2 + static_cast<size_t>(n) * 2);  // records 4 to 6
-        if (c2.bad || m < 1 || n < 2) return fail("PAR2.DAT is short or inconsistent");
-        ext[1] = std::max(ext[1], std::max(nnz[k], cnnz[k]));
-        ext[2] = std::max(ext[2], std::max(ixb[k], cixb[k]) / 2);
+        for (int j = 0; j < h.NCRES; ++j) {
+            handoff::ResourceCaps caps{};
+            handoff::get(c2, caps);
+        }
+        for (int j = 0; j < h.NCRES; ++j) {
+            handoff::ResourcePlaces places{};
+            handoff::get(c2, places);
+        }
+        handoff::ProblemRecord pr{};
+        handoff::get(c2, pr);
+        for (int q = 0; q < handoff::NCLASS; ++q) {
+            handoff::RowClass rc{};
+            handoff::get(c2, rc);
+        }
+        const int16_t m = pr.NROW, n = pr.NCOL;
+        if (c2.bad() || m < 1 || n < 2) return fail("PAR2.DAT is short or inconsistent");
+        c2.skip(sizeof(int16_t) * (static_cast<size_t>(m) + static_cast<size_t>(n)));  // the label lists
+        if (c2.bad()) return fail("PAR2.DAT is short or inconsistent");
+        mat[k] = pr.mat;
+        ext[1] = std::max(ext[1], std::max(mat[k].NNZ, cpl[k].NNZ));
+        ext[2] = std::max(ext[2], std::max(mat[k].NIXB, cpl[k].NIXB) / 2);
         ext[5] = std::max<int32_t>(ext[5], m);
         ext[6] = std::max<int32_t>(ext[6], n);
         nvres += n - 2;
     }
-    ext[3] = 2000;
+    ext[3] = INCREMENT_EXTENT;
     ext[4] = nvres;
 
     Bytes out1;
-    for (int i = 1; i <= 6; ++i) put(out1, ext[i]);
+    handoff::Out o1{out1};
+    for (int i = 1; i <= handoff::NEXTENT; ++i) o1.put(ext[i]);
     out1.insert(out1.end(), par1.begin(), par1.end());
-    out1.insert(out1.end(), par2.begin(), par2.begin() + static_cast<std::ptrdiff_t>(c2.pos));
+    out1.insert(out1.end(), par2.begin(), par2.begin() + static_cast<std::ptrdiff_t>(c2.offset()));
 
     // The matrices, first all first matrices, then all second ones.
     Bytes tab, itab;
     size_t v0 = 0, r0 = 0, v2 = 0, r2 = 0;
+    constexpr size_t VALUE_BYTES = sizeof(double), RUN_BYTES = sizeof(packed::ZRun);
     for (int k = 1; k <= nsub; ++k) {
-        const size_t nv = static_cast<size_t>(nnz[k]) * 8, nr = static_cast<size_t>(runs_in(ixb[k])) * 6;
-        if (v0 + nv > tab0.size() || r0 + nr > itab0.size()) return fail("TAB0.DAT or 1TAB0.DAT is short");
-        tab.insert(tab.end(), tab0.begin() + static_cast<std::ptrdiff_t>(v0), tab0.begin() + static_cast<std::ptrdiff_t>(v0 + nv));
-        itab.insert(itab.end(), itab0.begin() + static_cast<std::ptrdiff_t>(r0), itab0.begin() + static_cast<std::ptrdiff_t>(r0 + nr));
+        const size_t nv = static_cast<size_t>(mat[k].NNZ) * VALUE_BYTES;
+        const size_t nr = static_cast<size_t>(packed::runs_in(mat[k].NIXB)) * RUN_BYTES;
+        if (!append(tab, tab0, v0, nv) || !append(itab, itab0, r0, nr)) return fail("TAB0.DAT or 1TAB0.DAT is short");
         v0 += nv;
         r0 += nr;
     }
     for (int k = 1; k <= nsub; ++k) {
-        const size_t nv = static_cast<size_t>(cnnz[k]) * 8, nr = static_cast<size_t>(runs_in(cixb[k])) * 6;
-        if (v2 + nv > tab20.size() || r2 + nr > itab20.size()) return fail("TAB20.DAT or 1TAB20.DAT is short");
-        tab.insert(tab.end(), tab20.begin() + static_cast<std::ptrdiff_t>(v2), tab20.begin() + static_cast<std::ptrdiff_t>(v2 + nv));
-        itab.insert(itab.end(), itab20.begin() + static_cast<std::ptrdiff_t>(r2), itab20.begin() + static_cast<std::ptrdiff_t>(r2 + nr));
+        const size_t nv = static_cast<size_t>(cpl[k].NNZ) * VALUE_BYTES;
+        const size_t nr = static_cast<size_t>(packed::runs_in(cpl[k].NIXB)) * RUN_BYTES;
+        if (!append(tab, tab20, v2, nv) || !append(itab, itab20, r2, nr))
+            return fail("TAB20.DAT or 1TAB20.DAT is short");
         v2 += nv;
         r2 += nr;
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fmt.hpp"
+#include "lines.hpp"
 #include "platform.hpp"
 #include "state.hpp"
 

@@ -2,6 +2,7 @@
 // problem.  Every node is solved afresh from the saved start state.
 #include <cmath>
 
+#include "lines.hpp"
 #include "state.hpp"
 
 namespace kav::mix {

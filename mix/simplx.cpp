@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kernel.hpp"
+#include "lines.hpp"
 #include "state.hpp"
 
 namespace kav::mix {

@@ -9,6 +9,12 @@ namespace kav::mpi {
 
 namespace {
 
+// Probes of a waiting receive before it starts to sleep, and the pause
+// between later probes: from PAUSE_FIRST_NS doubling up to PAUSE_LAST_NS.
+constexpr int EAGER_PROBES = 200;
+constexpr long PAUSE_FIRST_NS = 20000;
+constexpr long PAUSE_LAST_NS = 1000000;
+
 template <class T>
 MPI_Datatype type_of();
 template <>
@@ -30,17 +36,17 @@ MPI_Datatype type_of<double>() { return MPI_DOUBLE; }
 // 20 us up to 1 ms.
 void wait_for(int peer, int tag) {
     int flag = 0;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < EAGER_PROBES; ++i) {
         MPI_Iprobe(peer, tag, MPI_COMM_WORLD, &flag, MPI_STATUS_IGNORE);
         if (flag != 0) return;
     }
-    long pause_ns = 20000;
+    long pause_ns = PAUSE_FIRST_NS;
     for (;;) {
         MPI_Iprobe(peer, tag, MPI_COMM_WORLD, &flag, MPI_STATUS_IGNORE);
         if (flag != 0) return;
         const timespec ts{0, pause_ns};
         nanosleep(&ts, nullptr);
-        if (pause_ns < 1000000) pause_ns *= 2;
+        if (pause_ns < PAUSE_LAST_NS) pause_ns *= 2;
     }
 }
 

@@ -1,14 +1,13 @@
 // Messages of kavmpi: blocking point-to-point sends and receives between
-// rank 0 and one worker on MPI_COMM_WORLD, tagged 1000 * worker rank + code.
+// rank 0 and one worker on MPI_COMM_WORLD, tagged 1000 * worker rank + code
+// (messages.hpp holds the codes).
 #pragma once
 
 #include <cstdint>
 
-namespace kav::mpi {
+#include "messages.hpp"
 
-// Ranks of subproblem K: 2K-1 serves master problem 1, 2K master problem 2.
-constexpr int rank_of(int k, int m) { return m == 1 ? 2 * k - 1 : 2 * k; }
-constexpr int tag_of(int worker, int code) { return 1000 * worker + code; }
+namespace kav::mpi {
 
 // `worker` is the worker's rank on both sides; `peer` the rank talked to.
 void send(int peer, int worker, int code, const int16_t* p, int32_t n);

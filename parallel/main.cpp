@@ -4,14 +4,17 @@
 #include <mpi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <new>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 #include "comm.hpp"
-#include "dlines.hpp"
+#include "errcodes.hpp"
+#include "handoff.hpp"
+#include "labels.hpp"
 #include "input.hpp"
+#include "lines.hpp"
+#include "marks.hpp"
 #include "search.hpp"
 #include "worker.hpp"
 
@@ -20,16 +23,8 @@ using namespace kav::mpi;
 
 namespace {
 
-void set_constants(decomp::SolverState& sv) {
-    sv.TOLZER = 5e-18;
-    sv.TOLELM = 5e-8;
-    sv.TOLPIV = 5e-6;
-    sv.OBJSCL = 30000.0;
-    sv.BIG = 1e300;
-    sv.PRTSW = 1;
-    sv.DMPSW = 0;
-    sv.MPIRUN = 1;
-}
+// Rank W's print file is KAV followed by W + 100 in three digits.
+constexpr int PRINT_FILE_BASE = 100;
 
 // The results record behind the flag word: no result for any level.  When
 // an earlier file failed to open, PAR5.DAT is opened for it if it is there
@@ -39,16 +34,16 @@ void write_no_results(MpiState& st) {
         const std::string path = data_path("C:\\KAV\\PAR5.DAT");
         if (::access(path.c_str(), F_OK) != 0 || st.par5.open(path) != 0) return;
     }
-    if (st.par5.seek(2) != 0) return;
-    for (int l = 0; l < 6; ++l) st.par5.put(37.0);
-    st.par5.put(int16_t{0});
+    if (st.par5.seek(handoff::RESULTS_AT) != 0) return;
+    handoff::Out out{st.par5};
+    handoff::put_no_results(out);
 }
 
 // A failure before every worker has its set-up: the error line, the results
 // record, and every process ends (no worker may wait for a set-up message
 // that never comes).
 [[noreturn]] void setup_failure(MpiState& st, int32_t problem) {
-    st.pnt.write(decomp::dl::error_line_mpi(), {problem, st.IERR});
+    st.pnt.write(fmt::lines::error_line5(), {problem, st.IERR});
     write_no_results(st);
     st.par5.close();  // the record must be in the file before the abort
     st.pnt.close();
@@ -56,68 +51,54 @@ void write_no_results(MpiState& st) {
 }
 
 void master_run(MpiState& st) {
-    DecompBox box;
-    set_constants(box->sv);
     st.KPROC = 0;
-    st.KMAST = 3;  // the values the start-up's stop-word loops leave
-    st.KSUB = 31;
+    st.KMAST = KMAST_AFTER_START;  // the values the start-up's stop-word loops leave
+    st.KSUB = KSUB_AFTER_START;
+    const int32_t start_problem = lbl::PROP * st.KMAST + st.KSUB;
     st.pnt.open(data_path("C:\\KAV\\KAV100.PNT"));
-    st.pnt.write(fmt::lines::banner3(), {int32_t{1}});
-    if (open_input(st) != 0) setup_failure(st, 1000 * st.KMAST + st.KSUB);
+    st.pnt.write(fmt::lines::banner3(), {int32_t{mark::START}});
+    if (open_input(st) != 0) setup_failure(st, start_problem);
     st.IERR = read_header(st);
-    if (st.IERR != 0) setup_failure(st, 777);
-    st.IERR = read_and_send(st, *box);
-    if (st.IERR != 0) setup_failure(st, (st.IERR == 27 || st.IERR == 28) ? 1000 * st.KMAST + st.KSUB : 777);
-    master_search(st, box);
+    if (st.IERR != 0) setup_failure(st, mark::ALL_PROBLEMS);
+    st.IERR = read_and_send(st);
+    if (st.IERR != 0)
+        setup_failure(st, (st.IERR == err::OPEN_TAB0 || st.IERR == err::OPEN_1TAB0) ? start_problem
+                                                                                      : mark::ALL_PROBLEMS);
+    make_master_solves(st);
+    master_search(st);
 }
 
 void worker_run(MpiState& st) {
-    DecompBox box;
-    set_constants(box->sv);
     st.KPROC = st.MYID;
-    st.KSUB = static_cast<int16_t>((st.MYID + 1) / 2);
+    st.KSUB = static_cast<int16_t>((st.MYID + 1) / NPERSUB);
     char name[32];
-    std::snprintf(name, sizeof name, "C:\\KAV\\KAV%3d.PNT", st.MYID + 100);
+    std::snprintf(name, sizeof name, "C:\\KAV\\KAV%3d.PNT", st.MYID + PRINT_FILE_BASE);
     st.pnt.open(data_path(name));
-    st.pnt.write(fmt::lines::banner3(), {int32_t{1}});
-    box->pnt.share(st.pnt);
-    box->sv.KCUR = st.KSUB;
-    if (!receive_setup(st, *box)) {
-        st.IERR = 149;
-        st.pnt.write(decomp::dl::error_line_mpi(), {st.KSUB, st.IERR});
+    st.pnt.write(fmt::lines::banner3(), {int32_t{mark::START}});
+    if (!receive_setup(st)) {
+        st.IERR = ERR_BAD_MESSAGE;
+        st.pnt.write(fmt::lines::error_line5(), {st.KSUB, st.IERR});
         st.pnt.close();
         abort_all(1);
     }
-    worker_loop(st, *box);
+    st.sub->pnt.share(st.pnt);
+    st.sub->sv.KCUR = st.KSUB;
+    worker_loop(st);
 }
 
 }  // namespace
 
-namespace kav::mpi {
-
-DecompBox::DecompBox() {
-    void* mem = std::calloc(1, sizeof(decomp::DecompState));
-    if (mem == nullptr) std::abort();
-    p = new (mem) decomp::DecompState;
-}
-DecompBox::~DecompBox() {
-    p->~DecompState();
-    std::free(p);
-}
-
-}  // namespace kav::mpi
-
 int main(int argc, char** argv) {
     sse_flush_denormals();
     MPI_Init(&argc, &argv);
-    MpiState st;
-    MPI_Comm_size(MPI_COMM_WORLD, &st.NPROCS);
-    MPI_Comm_rank(MPI_COMM_WORLD, &st.MYID);
-    if (st.MYID == 0)
-        master_run(st);
+    auto st = std::make_unique<MpiState>();
+    MPI_Comm_size(MPI_COMM_WORLD, &st->NPROCS);
+    MPI_Comm_rank(MPI_COMM_WORLD, &st->MYID);
+    if (st->MYID == 0)
+        master_run(*st);
     else
-        worker_run(st);
-    st.pnt.close();
+        worker_run(*st);
+    st->pnt.close();
     MPI_Finalize();
     return 0;
 }

@@ -6,7 +6,8 @@
 
 namespace kav::mpi {
 
-// `ds` holds what the input set gave (it becomes master problem 1).
-void master_search(MpiState& st, DecompBox& ds);
+// Runs the search on the problem in st.pb with the master problems of
+// st.master (made by make_master_solves).
+void master_search(MpiState& st);
 
 }  // namespace kav::mpi

@@ -5,11 +5,10 @@
 
 namespace kav::mpi {
 
-// Receives the set-up messages into the worker's tables; false when a
-// received count does not fit them (the worker has then written its error
-// line).
-bool receive_setup(MpiState& st, decomp::DecompState& ds);
+// Receives the set-up messages into the worker's tables (sized here from
+// the extents received); false when a received count does not fit them.
+bool receive_setup(MpiState& st);
 // Serves cycles until process 0 sends the stop word 1.
-void worker_loop(MpiState& st, decomp::DecompState& ds);
+void worker_loop(MpiState& st);
 
 }  // namespace kav::mpi

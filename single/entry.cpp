@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "errcodes.hpp"
-#include "lines.hpp"
+#include "single_lines.hpp"
 #include "platform.hpp"
 #include "state.hpp"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "errcodes.hpp"
-#include "lines.hpp"
+#include "single_lines.hpp"
 #include "state.hpp"
 
 namespace kav::single {

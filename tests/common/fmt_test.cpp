@@ -2,6 +2,7 @@
 // field editing at its edges, format control (groups, reversion, stops) and
 // the file behaviour of the print unit.
 #include "fmt.hpp"
+#include "lines.hpp"
 
 #include <gtest/gtest.h>
 

@@ -23,20 +23,21 @@ struct Ent {
 
 void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& pts) {
     auto& sv = s.sv;
-    auto& dv = s.dv;
-    sv.NSUB = 2;
-    sv.NCRES = 4;
+    auto& pb_sv = s.pb;
+    auto& dv = s.ms;
+    pb_sv.NSUB = 2;
+    pb_sv.NCRES = 4;
     sv.LEVEL = 1;
-    sv.NZOTOT = static_cast<int16_t>(ents.size());
+    pb_sv.NZOTOT = static_cast<int16_t>(ents.size());
     for (size_t i = 0; i < ents.size(); ++i) {
         const int d = static_cast<int>(i) + 2;
-        sv.ZPRB[d] = ents[i].p;
-        sv.ZLAB[d] = static_cast<int16_t>(5000 + ents[i].v);
-        sv.IZA1[d] = ents[i].a1;
-        sv.IZA2[d] = ents[i].a2;
-        sv.IZA3[d] = ents[i].a3;
-        sv.IZA4[d] = ents[i].a4;
-        sv.ZOVR[d][1] = ents[i].zovr;
+        pb_sv.ZPRB[d] = ents[i].p;
+        pb_sv.ZLAB[d] = static_cast<int16_t>(5000 + ents[i].v);
+        pb_sv.IZA1[d] = ents[i].a1;
+        pb_sv.IZA2[d] = ents[i].a2;
+        pb_sv.IZA3[d] = ents[i].a3;
+        pb_sv.IZA4[d] = ents[i].a4;
+        pb_sv.ZOVR[d][1] = ents[i].zovr;
     }
     sv.NBRPT = static_cast<int16_t>(pts.size() + 1);
     for (size_t i = 0; i < pts.size(); ++i) {
@@ -45,7 +46,7 @@ void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& 
         sv.IBOTH[i + 2] = pts[i].both;
     }
     // A master with a column in it, to see the reset.
-    sv.NCROW = 3;
+    pb_sv.NCROW = 3;
     dv.NROWM = 4;
     dv.NCOLM = 3;
     sv.NPROP[1] = 2;
@@ -56,13 +57,14 @@ void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& 
     for (int i = 2; i <= 4; ++i) dv.IROWMS[i] = static_cast<int16_t>(i == 4 ? -3 : -(4999 + i));
     dv.IROWM[2] = 1001;
     dv.tm(1, 1) = 3.0;
-    s.dv.RCODE = 0;
+    s.ms.RCODE = 0;
     sv.IERR = 0;
 }
 
 bool was_reset(DecompState& s) {
     auto& sv = s.sv;
-    auto& dv = s.dv;
+    auto& pb_sv = s.pb;
+    auto& dv = s.ms;
     return dv.NCOLM == 1 && sv.NPROP[1] == 0 && sv.PIC[1] == 0.0 && sv.PIM[2] == 0.0 && sv.LAMBDA[1][1] == 0.0 &&
            dv.tm(1, 1) == 0.0 && dv.tm(2, 1) == 1.0 && dv.tm(3, 1) == 1.0 && dv.tm(4, 1) == 7.5 &&
            dv.IROWM[2] == -5001 && dv.IROWM[4] == -3;
@@ -72,9 +74,9 @@ TEST(Branch, FirstPointIsNotTestedAndResetsTheMaster) {
     FreshState st;
     // Not even in the entry list: the first point is never looked up.
     setup(*st, {}, {{1, 1, 1}});
-    decomp::branch(*st);
+    solver::branch(st->fam);
     EXPECT_EQ(st->sv.IERR, 0);
-    EXPECT_EQ(st->dv.RCODE, 0);
+    EXPECT_EQ(st->ms.RCODE, 0);
     EXPECT_TRUE(was_reset(*st));
     EXPECT_EQ(st->sv.KCUR, 1);
 }
@@ -84,38 +86,38 @@ TEST(Branch, PairConflictsAndTheirAbsence) {
     {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 5, 6}, {1, 2, 1, 3, 5, 7}}, {{1, 1, 1}, {1, 2, 1}});
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, 3);
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, 3);
         EXPECT_FALSE(was_reset(*st));
     }
     // The same pair with the new point on its flipped side: not tested.
     {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 5, 6}, {1, 2, 1, 3, 5, 7}}, {{1, 1, 1}, {1, 2, 0}});
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, 0);
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, 0);
         EXPECT_TRUE(was_reset(*st));
     }
     // An earlier point fixed at 0 is not tested against.
     {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 5, 6}, {1, 2, 1, 3, 5, 7}}, {{1, 1, 3}, {1, 2, 1}});
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, 0);
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, 0);
     }
     // Different problems whose four node words are all 0: conflict.
     {
         FreshState st;
         setup(*st, {{1, 1, 0, 0, 1, 1}, {2, 1, 0, 0, 2, 2}}, {{1, 1, 2}, {2, 1, 1}});
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, 3);
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, 3);
     }
     // Different problems with disjoint nonzero nodes: no conflict.
     {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 1, 1}, {2, 1, 3, 4, 2, 2}}, {{1, 1, 1}, {2, 1, 1}});
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, 0);
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, 0);
         EXPECT_TRUE(was_reset(*st));
     }
 }
@@ -126,9 +128,9 @@ TEST(Branch, ChainLoadAtTheLimitPassesAboveItConflicts) {
     for (float limit : {5.0f, 4.5f}) {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 1, 4, 3.0f}, {1, 2, 2, 0, 4, 1, 2.0f}}, {{1, 2, 1}, {1, 1, 1}});
-        st->sv.KR06[1] = limit;
-        decomp::branch(*st);
-        EXPECT_EQ(st->dv.RCODE, limit == 5.0f ? 0 : 3) << "limit " << limit;
+        st->pb.KR06[1] = limit;
+        solver::branch(st->fam);
+        EXPECT_EQ(st->ms.RCODE, limit == 5.0f ? 0 : 3) << "limit " << limit;
     }
 }
 
@@ -139,14 +141,15 @@ TEST(Branch, ChainCountsOfLinkedLegs) {
         // U: 1 -> 2 (x = 2, y = 3); W: 2 -> 3 (codes 3, 2).
         setup(*st, {{1, 1, 1, 2, 2, 3}, {1, 2, 2, 3, 3, 2}}, {{1, 2, 1}, {1, 1, 1}});
         auto& sv = st->sv;
-        sv.IKR[1][3] = 1;  // no load limit at the last node
-        sv.IRL1[1][1] = f1;
-        sv.IRL1[2][1] = m1;
-        sv.IRL1[3][1] = b1;
-        sv.KR01[1] = kr01;
-        sv.KR02[1] = 1000;
-        decomp::branch(*st);
-        return st->dv.RCODE;
+        auto& pb_sv = st->pb;
+        pb_sv.IKR[1][3] = 1;  // no load limit at the last node
+        pb_sv.IRL1[1][1] = f1;
+        pb_sv.IRL1[2][1] = m1;
+        pb_sv.IRL1[3][1] = b1;
+        pb_sv.KR01[1] = kr01;
+        pb_sv.KR02[1] = 1000;
+        solver::branch(st->fam);
+        return st->ms.RCODE;
     };
     EXPECT_EQ(run(10, 4, 5, 11), 0);  // D = 11, not above 11
     EXPECT_EQ(run(10, 4, 5, 10), 3);  // D = 11 > 10
@@ -157,8 +160,8 @@ TEST(Branch, NodeWordsOutsideTheResourcesContributeNothing) {
     FreshState st;
     // A chain whose nodes lie far outside 1..NCRES: no load is read there.
     setup(*st, {{1, 1, 900, -7, 3, 4}, {1, 2, -7, 32000, 4, 2}}, {{1, 2, 1}, {1, 1, 1}});
-    decomp::branch(*st);
-    EXPECT_EQ(st->dv.RCODE, 0);
+    solver::branch(st->fam);
+    EXPECT_EQ(st->ms.RCODE, 0);
     EXPECT_EQ(st->sv.IERR, 0);
 }
 
@@ -166,14 +169,14 @@ TEST(Branch, MissingEntriesGiveCode55) {
     {
         FreshState st;
         setup(*st, {{1, 1, 1, 2, 1, 1}}, {{1, 1, 1}, {1, 2, 1}});
-        decomp::branch(*st);
+        solver::branch(st->fam);
         EXPECT_EQ(st->sv.IERR, 55);
         EXPECT_FALSE(was_reset(*st));
     }
     {
         FreshState st;
         setup(*st, {{1, 2, 1, 2, 1, 1}}, {{1, 1, 1}, {1, 2, 1}});
-        decomp::branch(*st);
+        solver::branch(st->fam);
         EXPECT_EQ(st->sv.IERR, 55);
     }
 }

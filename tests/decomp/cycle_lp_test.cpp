@@ -9,6 +9,7 @@
 #include "core_host.hpp"
 #include "cycle.hpp"
 #include "fixtures.hpp"
+#include "pass.hpp"
 #include "simplx.hpp"
 
 namespace kav::test {
@@ -27,9 +28,10 @@ using tail::NCK;
 // variable has a price PS); entry values ZOVD 5, 9, 13, 17 and ZOVR v.
 void optimum(DecompState& ds, const std::vector<double>& zo) {
     SolverState& s = ds.sv;
-    tail::optimum(s, zo, 3.0);
+    auto& pb_s = ds.pb;
+    tail::optimum(ds, zo, 3.0);
     s.NPROP[K] = 1;
-    s.NCROW = 3;
+    pb_s.NCROW = 3;
     s.RSCL[K][1] = 1.0;
     for (int j = 1; j <= NCK; ++j) s.acpl(3, j) = 0.0;
     s.acpl(1, NCK) = 0.5;       // profit of the weight
@@ -38,8 +40,8 @@ void optimum(DecompState& ds, const std::vector<double>& zo) {
     for (int v = 1; v <= 4; ++v) s.acpl(2, v + 1) = 1.0 + v;  // resource use 2, 3, 4, 5
     s.PIM[2] = 1e-4;  // PS(v) = 3 (1 + v)
     for (int v = 1; v <= 4; ++v) {
-        s.ZOVD[v + 1][1] = 4.0 * v + 1.0;  // 5, 9, 13, 17
-        s.ZOVR[v + 1][1] = static_cast<float>(v);
+        pb_s.ZOVD[v + 1][1] = 4.0 * v + 1.0;  // 5, 9, 13, 17
+        pb_s.ZOVR[v + 1][1] = static_cast<float>(v);
     }
 }
 
@@ -54,33 +56,33 @@ TEST(CycleColumnCost, TailDeductsOnlyTheLegsItFollowed) {
 
     // A chain v1 -> v2 -> v4: all three legs priced.  T' = 1 + 2 + 4 + 1.
     optimum(ds, {1.0, 1.0, 0.0, 1.0});
-    tail::words(s, 1, 1, 2, 1, 2);
-    tail::words(s, 2, 2, 3, 2, 3);
-    tail::words(s, 4, 3, 0, 3, 0);
-    decomp::proposal(ds);
+    tail::words(ds, 1, 1, 2, 1, 2);
+    tail::words(ds, 2, 2, 3, 2, 3);
+    tail::words(ds, 4, 3, 0, 3, 0);
+    solver::proposal(ds.fam);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
     EXPECT_NEAR(s.PROPZ[K][n], 5.0 + 9.0 + 17.0 - 6.0 - 9.0 - 15.0 + 0.5 + 8.0 * 0.25, 1e-12);
-    EXPECT_NEAR(s.PROPZ[K][n] + decomp::price_deduction(ds, K, n), 31.0 + 0.5 + 2.0, 1e-12);
+    EXPECT_NEAR(s.PROPZ[K][n] + solver::price_deduction(ds.fam, K, n), 31.0 + 0.5 + 2.0, 1e-12);
 
     // A start without a continuation next to a chosen member that no chain
     // reaches: the member stays 1 in the proposal but carries no price.
     optimum(ds, {1.0, 1.0, 0.0, 0.0});
-    tail::words(s, 1, 1, 2, 1, 0);
-    decomp::proposal(ds);
+    tail::words(ds, 1, 1, 2, 1, 0);
+    solver::proposal(ds.fam);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPX[K][n][2], 1.0);
-    EXPECT_NEAR(s.PROPZ[K][n] + decomp::price_deduction(ds, K, n), 5.0 + 0.5 + 2.0 * 0.25, 1e-12);
+    EXPECT_NEAR(s.PROPZ[K][n] + solver::price_deduction(ds.fam, K, n), 5.0 + 0.5 + 2.0 * 0.25, 1e-12);
 
     // The single closing leg v4 with a chosen member left as it was.
     optimum(ds, {0.0, 1.0, 0.0, 1.0});
-    tail::words(s, 4, 0, 0, 1, 4);
-    decomp::proposal(ds);
+    tail::words(ds, 4, 0, 0, 1, 4);
+    solver::proposal(ds.fam);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPX[K][n][2], 1.0);
-    EXPECT_NEAR(s.PROPZ[K][n] + decomp::price_deduction(ds, K, n), 17.0 + 0.5 + 5.0 * 0.25, 1e-12);
+    EXPECT_NEAR(s.PROPZ[K][n] + solver::price_deduction(ds.fam, K, n), 17.0 + 0.5 + 5.0 * 0.25, 1e-12);
 }
 
 // ---- continuous problems through the whole cycle ---------------------------
@@ -115,7 +117,7 @@ TEST(CycleLp, ContinuousSolutionIsTheCombinedSolutionAndStopsOnlyByTheTolerance)
         Problem p = to_host(pp, seed);
         h.run(p);
         const SolverState& sv = st->sv;
-        const decomp::DriverState& dv = st->dv;
+        auto& dv = st->ms;
 
         LpProblem lp = to_lp(pp, false);
         LpResult lpr = solve_lp(lp);
@@ -125,7 +127,7 @@ TEST(CycleLp, ContinuousSolutionIsTheCombinedSolutionAndStopsOnlyByTheTolerance)
         const double obj = dv.OBJL[1];
         std::vector<double> x(lp.c.size());
         ASSERT_EQ(static_cast<size_t>(dv.NVRES), x.size());
-        for (size_t j = 0; j < x.size(); ++j) x[j] = st->dv.xcur(1, static_cast<int>(j) + 1);
+        for (size_t j = 0; j < x.size(); ++j) x[j] = st->ms.xcur(1, static_cast<int>(j) + 1);
         EXPECT_NEAR(objective_of(lp, x), obj, 1e-9 * scale);
         EXPECT_LE(max_violation(lp, x), 1e-9 * scale);
         EXPECT_EQ(h.RESV[0], obj);

@@ -9,7 +9,7 @@
 #include "entry_model.hpp"
 #include "platform.hpp"
 #include "slots.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 using namespace kav;
 using namespace kav::decomp;

@@ -15,15 +15,16 @@ using decomp::DecompState;
 // adds them to a fresh master.
 void build(DecompState& s, double rhs, const std::vector<std::pair<double, double>>& props, int16_t kflag = 0) {
     auto& sv = s.sv;
-    auto& dv = s.dv;
+    auto& pb_sv = s.pb;
+    auto& dv = s.ms;
     sv.TOLELM = 5e-8;
     sv.TOLPIV = 5e-6;
     sv.OBJSCL = 30000.0;
     sv.PRTSW = 1;
     sv.LEVEL = 1;
-    sv.NSUB = 1;
-    sv.NCROW = 3;
-    sv.KFLAG[1] = kflag;
+    pb_sv.NSUB = 1;
+    pb_sv.NCROW = 3;
+    pb_sv.KFLAG[1] = kflag;
     sv.NPROP[1] = static_cast<int16_t>(props.size());
     dv.NROWM = 3;
     dv.IROWM[1] = 0;
@@ -48,17 +49,17 @@ TEST(Master, SolvesAndReportsWeightsAndPrices) {
     FreshState st;
     build(*st, 1.5, {{3.0, 2.0}, {1.0, 0.5}});
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     auto& sv = st->sv;
     ASSERT_EQ(sv.IERR, 0);
-    EXPECT_NEAR(st->dv.OBJL[1], 7.0 / 3.0, 1e-12);
-    EXPECT_NEAR(st->dv.tm(1, 1) * 30000.0, st->dv.OBJL[1], 0.0);
+    EXPECT_NEAR(st->ms.OBJL[1], 7.0 / 3.0, 1e-12);
+    EXPECT_NEAR(st->ms.tm(1, 1) * 30000.0, st->ms.OBJL[1], 0.0);
     EXPECT_NEAR(sv.LAMBDA[1][1], 2.0 / 3.0, 1e-12);
     EXPECT_NEAR(sv.LAMBDA[1][2], 1.0 / 3.0, 1e-12);
     EXPECT_NEAR(sv.PIC[1] * 30000.0, 1.0 / 3.0, 1e-9);
     EXPECT_NEAR(sv.PIM[2] * 30000.0, 4.0 / 3.0, 1e-9);
-    EXPECT_EQ(st->dv.NITMC, 2);
-    EXPECT_EQ(st->dv.NITMAS, 2);
+    EXPECT_EQ(st->ms.NITMC, 2);
+    EXPECT_EQ(st->ms.NITMAS, 2);
 }
 
 TEST(Master, SnapsWeightsNearZeroAndOne) {
@@ -67,13 +68,13 @@ TEST(Master, SnapsWeightsNearZeroAndOne) {
     // Resource 1 - 1e-7 per unit: the weight is 0.9999999 and is reported as 1.
     build(*st, 1.0 - 1e-7, {{2.0, 1.0}});
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     ASSERT_EQ(st->sv.IERR, 0);
     EXPECT_EQ(st->sv.LAMBDA[1][1], 1.0);
     // 3e-6 is reported as 0.
     FreshState st2;
     build(*st2, 3e-6, {{2.0, 1.0}});
-    decomp::master(*st2, mode);
+    solver::master(st2->fam, mode);
     ASSERT_EQ(st2->sv.IERR, 0);
     EXPECT_EQ(st2->sv.LAMBDA[1][1], 0.0);
 }
@@ -85,18 +86,18 @@ TEST(Master, FirstPhaseHoldsFlaggedConvexityRow) {
     FreshState st;
     build(*st, 5.0, {{-1.0, 1.0}});
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     ASSERT_EQ(st->sv.IERR, 0);
-    EXPECT_EQ(st->dv.OBJL[1], 0.0);
+    EXPECT_EQ(st->ms.OBJL[1], 0.0);
     EXPECT_EQ(st->sv.LAMBDA[1][1], 0.0);
 
     FreshState fl;
     build(*fl, 5.0, {{-1.0, 1.0}}, 1);
     mode = 1;
-    decomp::master(*fl, mode);
+    solver::master(fl->fam, mode);
     ASSERT_EQ(fl->sv.IERR, 0);
     EXPECT_EQ(mode, 2);
-    EXPECT_NEAR(fl->dv.OBJL[1], -1.0, 1e-12);
+    EXPECT_NEAR(fl->ms.OBJL[1], -1.0, 1e-12);
     EXPECT_EQ(fl->sv.LAMBDA[1][1], 1.0);
 }
 
@@ -107,14 +108,14 @@ TEST(Master, FirstPhaseOnASolvedMasterKeepsItsObjective) {
     FreshState st;
     build(*st, 1.5, {{3.0, 2.0}, {1.0, 0.5}}, 1);
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     ASSERT_EQ(st->sv.IERR, 0);
-    ASSERT_NEAR(st->dv.OBJL[1], 7.0 / 3.0, 1e-12);
+    ASSERT_NEAR(st->ms.OBJL[1], 7.0 / 3.0, 1e-12);
     mode = 1;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     ASSERT_EQ(st->sv.IERR, 0);
     EXPECT_EQ(mode, 2);
-    EXPECT_NEAR(st->dv.OBJL[1], 7.0 / 3.0, 1e-12);
+    EXPECT_NEAR(st->ms.OBJL[1], 7.0 / 3.0, 1e-12);
     EXPECT_NEAR(st->sv.LAMBDA[1][1], 2.0 / 3.0, 1e-12);
     EXPECT_NEAR(st->sv.PIM[2] * 30000.0, 4.0 / 3.0, 1e-9);
 }
@@ -126,7 +127,7 @@ TEST(Master, InfeasibleFlaggedRowGivesCode5) {
     FreshState st;
     build(*st, 1.0, {{1.0, 2.0}}, 1);
     int16_t mode = 1;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     EXPECT_EQ(st->sv.IERR, 5);
 }
 
@@ -134,18 +135,18 @@ TEST(Master, BasicLabelOfNoSubproblemGivesCode4) {
     TempDataDir dir;
     FreshState st;
     build(*st, 1.0, {{3.0, 1.0}});
-    st->dv.ICOLM[2] = 2001;  // proposal 1 of subproblem 2, which does not exist
+    st->ms.ICOLM[2] = 2001;  // proposal 1 of subproblem 2, which does not exist
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     EXPECT_EQ(st->sv.IERR, 4);
-    EXPECT_EQ(st->dv.MBADROW, 2);
+    EXPECT_EQ(st->ms.MBADROW, 2);
 }
 
 TEST(Master, ConvexitySlackLeftAfterFirstPhaseNamesItsRow) {
     TempDataDir dir;
     FreshState st;
     build(*st, 5.0, {{3.0, 2.0}}, 1);
-    auto& dv = st->dv;
+    auto& dv = st->ms;
     // A convexity row of a subproblem beyond NSUB, its slack basic at 0.5:
     // the first phase cannot close it.
     dv.NROWM = 4;
@@ -154,7 +155,7 @@ TEST(Master, ConvexitySlackLeftAfterFirstPhaseNamesItsRow) {
     dv.tm(4, 2) = 0.0;
     dv.MBADROW = 0;
     int16_t mode = 1;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     EXPECT_EQ(st->sv.IERR, 4);
     EXPECT_EQ(dv.MBADROW, 4);  // CYCLE prints the label of this row
 }
@@ -165,14 +166,15 @@ TEST(Master, CyclingMasterStopsAtThePivotCap) {
     TempDataDir dir;
     FreshState st;
     auto& sv = st->sv;
-    auto& dv = st->dv;
+    auto& pb_sv = st->pb;
+    auto& dv = st->ms;
     ASSERT_EQ(st->pnt.open(dir.file("CAP.PNT")), 0);
     sv.TOLELM = 5e-8;
     sv.TOLPIV = 5e-6;
     sv.OBJSCL = 30000.0;
     sv.LEVEL = 1;
-    sv.NSUB = 1;
-    sv.NCROW = 5;
+    pb_sv.NSUB = 1;
+    pb_sv.NCROW = 5;
     sv.NPROP[1] = 4;
     dv.NROWM = 5;
     dv.NCOLM = 5;
@@ -188,10 +190,10 @@ TEST(Master, CyclingMasterStopsAtThePivotCap) {
         for (int j = 1; j <= 5; ++j) dv.tm(i, j) = t[i - 1][j - 1];
     }
     int16_t mode = 2;
-    decomp::master(*st, mode);
+    solver::master(st->fam, mode);
     st->pnt.close();
     EXPECT_EQ(sv.IERR, 5);
-    EXPECT_EQ(dv.NITMC, decomp::MASTER_PIVOT_CAP);
+    EXPECT_EQ(dv.NITMC, solver::MASTER_PIVOT_CAP);
     EXPECT_NE(read_file(dir.file("CAP.PNT")).find("BESM ELLAH EL RAHMAN EL RAHIM   37"), std::string::npos);
 }
 
@@ -199,17 +201,17 @@ TEST(Master, PivotmIsTheKernelExchange) {
     TempDataDir dir;
     FreshState st;
     build(*st, 1.5, {{3.0, 2.0}});
-    auto& dv = st->dv;
+    auto& dv = st->ms;
     const double before = dv.tm(3, 1);
     dv.MR = 3;
     dv.MC = 2;
-    decomp::pivotm(*st);
+    solver::pivotm(st->fam);
     EXPECT_EQ(dv.IROWM[3], 1001);
     EXPECT_EQ(dv.ICOLM[2], -2);
     EXPECT_EQ(dv.tm(3, 2), 0.5);
     EXPECT_EQ(dv.tm(3, 1), before / 2.0);
     EXPECT_EQ(dv.PIVM, 2.0);
-    decomp::pivotm(*st);  // back
+    solver::pivotm(st->fam);  // back
     EXPECT_EQ(dv.IROWM[3], -2);
     EXPECT_EQ(dv.tm(3, 1), before);
 }

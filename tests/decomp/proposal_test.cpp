@@ -7,7 +7,7 @@
 #include "datadir.hpp"
 #include "fixtures.hpp"
 #include "simplx.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 namespace {
 
@@ -19,14 +19,15 @@ using kav::test::tail::NCK;
 
 DecompState& st() { return kav::decomp::state(); }
 
-void optimum(const std::vector<double>& zo, double objective = 10.0) { kav::test::tail::optimum(st().sv, zo, objective); }
+void optimum(const std::vector<double>& zo, double objective = 10.0) { kav::test::tail::optimum(st(), zo, objective); }
 
 // Entry d = v+1 with its attribute words and level-1 values.
 void entry(int v, int a1, int a2, int a3, int a4, double zovd, float zovr) {
     SolverState& s = st().sv;
-    kav::test::tail::words(s, v, a1, a2, a3, a4);
-    s.ZOVD[v + 1][1] = zovd;
-    s.ZOVR[v + 1][1] = zovr;
+    auto& pb_s = st().pb;
+    kav::test::tail::words(st(), v, a1, a2, a3, a4);
+    pb_s.ZOVD[v + 1][1] = zovd;
+    pb_s.ZOVR[v + 1][1] = zovr;
 }
 
 // Chain start v1 (resource 1 -> 2), member v2 (2 -> 3), closing v4 (3 -> 0).
@@ -43,7 +44,7 @@ TEST(Proposal, ValuesAreSnappedAndPerUnitOfTheWeight) {
     s.IROW[4] = 6003;  // v3 complemented: proposal 1 - 0.25
     s.t(s.M, 1) = 2.0;  // x_w = 2: values per unit are halved
     s.t(2, 1) *= 2.0, s.t(3, 1) *= 2.0, s.t(4, 1) *= 2.0;
-    kav::decomp::proposal(st());
+    kav::solver::proposal(st().fam);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPX[K][1][1], 1.0);
@@ -56,33 +57,35 @@ TEST(Proposal, ValuesAreSnappedAndPerUnitOfTheWeight) {
 
 TEST(Proposal, WeightZeroAndMissingEntryAreCodeSix) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     optimum({0.0, 0.0, 0.0, 0.0});
     s.t(s.M, 1) = 0.0;
-    kav::decomp::proposal(st());
+    kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IERR, 6);
 
     optimum({0.0, 1.0, 0.0, 0.0});
-    s.ZLAB[3] = 5009;  // v2 has no entry
-    kav::decomp::proposal(st());
+    pb_s.ZLAB[3] = 5009;  // v2 has no entry
+    kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IERR, 6);
     EXPECT_EQ(s.LBLBAD, 5002);
 }
 
 TEST(Proposal, ChainIsFollowedAndPriced) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     optimum({1.0, 1.0, 0.0, 1.0});
     chain();
-    s.RRK3[K][2] = 4.0f;  // member leg may start at 4: waits 2
-    s.IRK5[K][2] = 6;     // start time of the member leg -> position 5
-    s.IRK6[K][3] = 0;     // closing leg's time position outside: skipped
-    s.IRK1[K][2] = 2;     // counts of the member leg -> positions 1 and 3
-    s.IRK3[K][2] = 4;
-    s.IRL1[2][1] = 1;
-    s.IRL2[2][1] = 1;
+    pb_s.RRK3[K][2] = 4.0f;  // member leg may start at 4: waits 2
+    pb_s.IRK5[K][2] = 6;     // start time of the member leg -> position 5
+    pb_s.IRK6[K][3] = 0;     // closing leg's time position outside: skipped
+    pb_s.IRK1[K][2] = 2;     // counts of the member leg -> positions 1 and 3
+    pb_s.IRK3[K][2] = 4;
+    pb_s.IRL1[2][1] = 1;
+    pb_s.IRL2[2][1] = 1;
     s.acpl(2, NCK) = 0.5;  // time offset
     s.acpl(1, NCK) = 100.0;
     s.acpl(1, NCK - 1) = -1.0;
-    kav::decomp::proposal(st());
+    kav::solver::proposal(st().fam);
     ASSERT_EQ(s.IERR, 0);
     ASSERT_EQ(s.IREJ, 0);
     // t: 2 at the start, waits until 4, +3 -> 7, closing leg +4 -> 11.
@@ -100,26 +103,26 @@ TEST(Proposal, ChainRejections) {
     ds.pnt.open(dir.file("TAIL.PNT"));
     struct Case {
         const char* what;
-        void (*change)(SolverState&);
+        void (*change)(kav::decomp::Problem&);
         bool accepted;
     };
     const Case cases[] = {
-        {"plain chain", [](SolverState&) {}, true},
-        {"member does not match the start", [](SolverState& q) { q.IZA3[3] = 7; }, false},
-        {"member capacity below 0.99 t", [](SolverState& q) { q.RRK1[K][2] = 1.97f; }, false},
-        {"member capacity at 0.99 t", [](SolverState& q) { q.RRK1[K][2] = 0.99f * 2.0f; }, true},
-        {"capacity not checked with IKR set", [](SolverState& q) { q.RRK1[K][2] = 0.0f, q.IKR[K][2] = 1; }, true},
-        {"closing capacity below 0.99 T'", [](SolverState& q) { q.KR06[K] = 8.9f; }, false},
-        {"closing count check", [](SolverState& q) { q.IRL1[3][1] = 2000; }, false},
-        {"leg resource outside the resources", [](SolverState& q) { q.IZA1[5] = 61, q.IZA2[3] = 61; }, false},
-        {"group sizes beyond NZK", [](SolverState& q) { q.KR19[K] = 500; }, true},
-        {"problem of the second kind never rejects", [](SolverState& q) { q.IZA3[3] = 7, q.KCODE[K] = 501; }, true},
+        {"plain chain", [](kav::decomp::Problem&) {}, true},
+        {"member does not match the start", [](kav::decomp::Problem& q) { q.IZA3[3] = 7; }, false},
+        {"member capacity below 0.99 t", [](kav::decomp::Problem& q) { q.RRK1[K][2] = 1.97f; }, false},
+        {"member capacity at 0.99 t", [](kav::decomp::Problem& q) { q.RRK1[K][2] = 0.99f * 2.0f; }, true},
+        {"capacity not checked with IKR set", [](kav::decomp::Problem& q) { q.RRK1[K][2] = 0.0f, q.IKR[K][2] = 1; }, true},
+        {"closing capacity below 0.99 T'", [](kav::decomp::Problem& q) { q.KR06[K] = 8.9f; }, false},
+        {"closing count check", [](kav::decomp::Problem& q) { q.IRL1[3][1] = 2000; }, false},
+        {"leg resource outside the resources", [](kav::decomp::Problem& q) { q.IZA1[5] = 61, q.IZA2[3] = 61; }, false},
+        {"group sizes beyond NZK", [](kav::decomp::Problem& q) { q.KR19[K] = 500; }, true},
+        {"problem of the second kind never rejects", [](kav::decomp::Problem& q) { q.IZA3[3] = 7, q.KCODE[K] = 501; }, true},
     };
     for (const Case& c : cases) {
         optimum({1.0, 1.0, 0.0, 1.0});
         chain();
-        c.change(s);
-        kav::decomp::proposal(ds);
+        c.change(ds.pb);
+        kav::solver::proposal(ds.fam);
         EXPECT_EQ(s.IERR, 0) << c.what;
         EXPECT_EQ(s.IREJ, c.accepted ? 0 : 1) << c.what;
         if (!c.accepted) {
@@ -136,24 +139,25 @@ TEST(Proposal, ChainRejections) {
 
 TEST(Proposal, SingleLegOfTheLastVariable) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     optimum({0.0, 0.0, 0.0, 1.0});
     entry(4, 0, 0, 1, 4, 6.0, 3.0f);
     s.acpl(2, NCK) = 1.0;
     s.acpl(1, NCK) = 2.0;
     s.acpl(1, NCK - 1) = 0.5;
-    s.PRSW = 1;
-    kav::decomp::proposal(st());
+    pb_s.PRSW = 1;
+    kav::solver::proposal(st().fam);
     ASSERT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPX[K][1][6], 4.0);
     EXPECT_EQ(s.PROPZ[K][1], (6.0 + 2.0 + 4.0 * 0.5) / 4.0);
 
     optimum({0.0, 0.0, 0.0, 1.0});
     entry(4, 0, 0, 1, 3, 6.0, 3.0f);  // not a single leg
-    kav::decomp::proposal(st());
+    kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IREJ, 1);
 
     optimum({0.0, 0.0, 0.0, 0.0});  // nothing chosen: no tail
-    kav::decomp::proposal(st());
+    kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPZ[K][1], 20.0);
 }
@@ -166,7 +170,7 @@ TEST(Proposal, PrintedWhenThePrintSwitchIsOn) {
     optimum({0.5, 0.0, 0.0, 0.0});
     s.PRTSW = 1;
     s.NITER = 12;
-    kav::decomp::proposal(ds);
+    kav::solver::proposal(ds.fam);
     ds.pnt.close();
     const std::string out = kav::test::read_file(dir.file("OPT.PNT"));
     EXPECT_NE(out.find("\nPROBLEM   2 OPTIMAL SOLUTION COMPLETE\n"), std::string::npos) << out;

@@ -15,30 +15,31 @@ using decomp::DecompState;
 // `score` and the attribute words given.
 void setup(DecompState& s, const std::vector<double>& x) {
     auto& sv = s.sv;
-    sv.NSUB = 2;
+    auto& pb_sv = s.pb;
+    pb_sv.NSUB = 2;
     sv.LEVEL = 1;
     sv.BIG = 1e30;
-    sv.NCK[1] = 7;
-    sv.NZK[1] = 3;
-    sv.NCK[2] = 5;
-    sv.NZK[2] = 2;
+    pb_sv.NCK[1] = 7;
+    pb_sv.NZK[1] = 3;
+    pb_sv.NCK[2] = 5;
+    pb_sv.NZK[2] = 2;
     sv.NBRPT = 1;
-    sv.PRSW = 0;
-    sv.NZOTOT = 5;
+    pb_sv.PRSW = 0;
+    pb_sv.NZOTOT = 5;
     int d = 2;
     for (int k = 1; k <= 2; ++k)
-        for (int v = 1; v <= sv.NZK[k]; ++v, ++d) {
-            sv.ZPRB[d] = static_cast<int16_t>(k);
-            sv.ZLAB[d] = static_cast<int16_t>(5000 + v);
-            sv.ZOVD[d][1] = 1.0;
-            sv.ZOVR[d][1] = 1.0f;
+        for (int v = 1; v <= pb_sv.NZK[k]; ++v, ++d) {
+            pb_sv.ZPRB[d] = static_cast<int16_t>(k);
+            pb_sv.ZLAB[d] = static_cast<int16_t>(5000 + v);
+            pb_sv.ZOVD[d][1] = 1.0;
+            pb_sv.ZOVR[d][1] = 1.0f;
             // Distinct nodes: nothing linked unless a test says so.
-            sv.IZA1[d] = static_cast<int16_t>(10 * d + 1);
-            sv.IZA2[d] = static_cast<int16_t>(10 * d + 2);
-            sv.IZA3[d] = 1;
-            sv.IZA4[d] = 1;
+            pb_sv.IZA1[d] = static_cast<int16_t>(10 * d + 1);
+            pb_sv.IZA2[d] = static_cast<int16_t>(10 * d + 2);
+            pb_sv.IZA3[d] = 1;
+            pb_sv.IZA4[d] = 1;
         }
-    for (size_t i = 0; i < x.size(); ++i) s.dv.xcur(1, static_cast<int>(i) + 1) = x[i];
+    for (size_t i = 0; i < x.size(); ++i) s.ms.xcur(1, static_cast<int>(i) + 1) = x[i];
     sv.IERR = 0;
 }
 
@@ -50,7 +51,7 @@ std::pair<int, int> choice(DecompState& s) {
 TEST(Select, ValuesAtTheFractionLimitsAreTakenAtOnce) {
     FreshState st;
     setup(*st, {0.5, 0.9, 0.1, 7, 7, 0.5, 0.5, 3});
-    decomp::select_branch(*st);
+    solver::select_branch(st->fam);
     ASSERT_EQ(st->sv.IERR, 0);
     EXPECT_EQ(choice(*st), std::make_pair(1, 5002));
     EXPECT_EQ(st->sv.IBOTH[2], 1);
@@ -58,31 +59,31 @@ TEST(Select, ValuesAtTheFractionLimitsAreTakenAtOnce) {
 
     FreshState s2;
     setup(*s2, {0.5, 0.1000001, 0.3, 7, 7, 0.5, 0.5, 3});
-    s2->sv.ZOVD[3][1] = 100.0;  // K=1 v2 scores 10.000001
-    decomp::select_branch(*s2);
+    s2->pb.ZOVD[3][1] = 100.0;  // K=1 v2 scores 10.000001
+    solver::select_branch(s2->fam);
     EXPECT_EQ(choice(*s2), std::make_pair(1, 5002));
 }
 
 TEST(Select, BestScoreWinsAndTiesKeepTheEarlier) {
     FreshState st;
     setup(*st, {0.5, 0.5, 0.5, 0, 0, 0.5, 0.5, 0});
-    decomp::select_branch(*st);
+    solver::select_branch(st->fam);
     EXPECT_EQ(choice(*st), std::make_pair(1, 5001));  // all equal: the first
 
     FreshState s2;
     setup(*s2, {0.5, 0.5, 0.5, 0, 0, 0.5, 0.8, 0});
-    s2->sv.ZOVD[5][1] = 2.0;  // K=2 v1: 1.0 ; K=2 v2: 0.8
-    decomp::select_branch(*s2);
+    s2->pb.ZOVD[5][1] = 2.0;  // K=2 v1: 1.0 ; K=2 v2: 0.8
+    solver::select_branch(s2->fam);
     EXPECT_EQ(choice(*s2), std::make_pair(2, 5001));
 
     // PRSW = 1 scales by ZOVR, unless ZOVR is 0.
     FreshState s3;
     setup(*s3, {0.5, 0.5, 0.5, 0, 0, 0.5, 0.5, 0});
-    s3->sv.PRSW = 1;
-    s3->sv.ZOVR[3][1] = 0.25f;  // K=1 v2: 4 * 0.5
-    s3->sv.ZOVR[6][1] = 0.0f;   // K=2 v2: unscaled 3 * 0.5
-    s3->sv.ZOVD[6][1] = 3.0;
-    decomp::select_branch(*s3);
+    s3->pb.PRSW = 1;
+    s3->pb.ZOVR[3][1] = 0.25f;  // K=1 v2: 4 * 0.5
+    s3->pb.ZOVR[6][1] = 0.0f;   // K=2 v2: unscaled 3 * 0.5
+    s3->pb.ZOVD[6][1] = 3.0;
+    solver::select_branch(s3->fam);
     EXPECT_EQ(choice(*s3), std::make_pair(1, 5002));
 }
 
@@ -94,7 +95,7 @@ TEST(Select, SecondSweepTakesIntegralValuesAndSkipsPoints) {
     st->sv.IBPPRB[2] = 1;
     st->sv.IBPVAR[2] = 5001;
     st->sv.IBOTH[2] = 3;
-    decomp::select_branch(*st);
+    solver::select_branch(st->fam);
     ASSERT_EQ(st->sv.IERR, 0);
     EXPECT_EQ(choice(*st), std::make_pair(1, 5002));
 }
@@ -109,7 +110,7 @@ TEST(Select, NothingLeftGivesCode73) {
         st->sv.IBOTH[i + 2] = 0;
     }
     st->sv.NBRPT = 6;
-    decomp::select_branch(*st);
+    solver::select_branch(st->fam);
     EXPECT_EQ(st->sv.IERR, 73);
 }
 
@@ -117,18 +118,19 @@ TEST(Select, VariablesLinkedToAPointAtOneWaitForTheSecondSweep) {
     FreshState st;
     setup(*st, {0.5, 0.95, 0.5, 0, 0, 0.5, 0.5, 0});
     auto& sv = st->sv;
+    auto& pb_sv = st->pb;
     // Point: K=2 v1 fixed at 1.  K=1 v2 shares its start node (resource link).
     sv.NBRPT = 2;
     sv.IBPPRB[2] = 2;
     sv.IBPVAR[2] = 5001;
     sv.IBOTH[2] = 1;
-    sv.IZA1[3] = sv.IZA1[5];
+    pb_sv.IZA1[3] = pb_sv.IZA1[5];
     // K=2 v2 is pair-linked to it (same end node and code).
-    sv.IZA2[6] = sv.IZA2[5];
-    sv.IZA4[6] = sv.IZA4[5];
+    pb_sv.IZA2[6] = pb_sv.IZA2[5];
+    pb_sv.IZA4[6] = pb_sv.IZA4[5];
     // Slots behind the new one must stay as they are.
     for (int n = 3; n <= 20; ++n) sv.IBPVAR[n] = -1;
-    decomp::select_branch(*st);
+    solver::select_branch(st->fam);
     ASSERT_EQ(sv.IERR, 0);
     EXPECT_EQ(choice(*st), std::make_pair(1, 5001));  // 0.95 of v2 is left out
     for (int n = 4; n <= 20; ++n) EXPECT_EQ(sv.IBPVAR[n], -1) << n;
@@ -136,10 +138,10 @@ TEST(Select, VariablesLinkedToAPointAtOneWaitForTheSecondSweep) {
 
     // All remaining free variables linked or integral: the second sweep
     // takes the linked 0.95 at once.
-    st->dv.xcur(1, 1) = 1.0;
-    st->dv.xcur(1, 3) = 0.0;
-    st->dv.xcur(1, 7) = 1.0;
-    decomp::select_branch(*st);
+    st->ms.xcur(1, 1) = 1.0;
+    st->ms.xcur(1, 3) = 0.0;
+    st->ms.xcur(1, 7) = 1.0;
+    solver::select_branch(st->fam);
     ASSERT_EQ(sv.IERR, 0);
     EXPECT_EQ(choice(*st), std::make_pair(1, 5001));  // second sweep: first taken at once (1.0)
 }
@@ -148,14 +150,14 @@ TEST(Select, MissingEntriesGiveCodes5And65) {
     {
         FreshState st;
         setup(*st, {0.5, 0.5, 0.5, 0, 0, 0.5, 0.5, 0});
-        st->sv.ZLAB[3] = 5009;  // K=1 v2 has no entry, and needs a score
-        decomp::select_branch(*st);
+        st->pb.ZLAB[3] = 5009;  // K=1 v2 has no entry, and needs a score
+        solver::select_branch(st->fam);
         EXPECT_EQ(st->sv.IERR, 65);
         // Taken at once, a variable needs no entry.
         FreshState s2;
         setup(*s2, {0.5, 0.05, 0.5, 0, 0, 0.5, 0.5, 0});
-        s2->sv.ZLAB[3] = 5009;
-        decomp::select_branch(*s2);
+        s2->pb.ZLAB[3] = 5009;
+        solver::select_branch(s2->fam);
         EXPECT_EQ(s2->sv.IERR, 0);
     }
     {
@@ -165,8 +167,8 @@ TEST(Select, MissingEntriesGiveCodes5And65) {
         st->sv.IBPPRB[2] = 1;
         st->sv.IBPVAR[2] = 5003;
         st->sv.IBOTH[2] = 2;
-        st->sv.ZLAB[4] = 5009;  // the point at 1 has no entry
-        decomp::select_branch(*st);
+        st->pb.ZLAB[4] = 5009;  // the point at 1 has no entry
+        solver::select_branch(st->fam);
         EXPECT_EQ(st->sv.IERR, 5);
     }
 }

@@ -10,14 +10,14 @@
 #include "datadir.hpp"
 #include "lp_oracle.hpp"
 #include "simplx.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 #include "sub_builder.hpp"
 
 namespace {
 
 using kav::decomp::DecompState;
 using kav::decomp::SolverState;
-using kav::decomp::simplx;
+using kav::solver::simplx;
 using kav::test::SubLp;
 
 constexpr int K = 3;
@@ -124,8 +124,9 @@ TEST(Simplx, RandomSubproblemsAgreeWithGlpk) {
         kav::test::LpResult ref = kav::test::solve_lp(kav::test::oracle_lp(p));
         ASSERT_EQ(ref.status, kav::test::LpStatus::optimal) << "instance " << inst;
         SolverState& s = st().sv;
+        auto& pb_s = st().pb;
         kav::test::load(st(), p, K);
-        simplx(st(), 1);
+        simplx(st().fam, 1);
         ASSERT_EQ(s.IERR, 0) << "instance " << inst;
         ASSERT_EQ(s.IREJ, 0);
         EXPECT_EQ(s.IPHASE, -1);
@@ -148,7 +149,7 @@ TEST(Simplx, RandomSubproblemsAgreeWithGlpk) {
         // Re-priced solve from the stored basis: a price on a coupling row
         // and a changed objective.
         std::uniform_real_distribution<double> u(-1.0, 1.0);
-        s.NCROW = 3;
+        pb_s.NCROW = 3;
         std::vector<double> cost(p.ncol + 1, 0.0);
         const double pim = 1e-5 * (1.0 + u(g));
         s.PIM[2] = pim;
@@ -164,7 +165,7 @@ TEST(Simplx, RandomSubproblemsAgreeWithGlpk) {
         q.c = cost;
         kav::test::LpResult ref2 = kav::test::solve_lp(kav::test::oracle_lp(q));
         ASSERT_EQ(ref2.status, kav::test::LpStatus::optimal);
-        simplx(st(), 2);
+        simplx(st().fam, 2);
         ASSERT_EQ(s.IERR, 0) << "repriced instance " << inst;
         EXPECT_LE(rel(s.PROPZ[K][2], ref2.obj), 1e-6)
             << "repriced instance " << inst << ": " << s.PROPZ[K][2] << " vs " << ref2.obj;
@@ -206,7 +207,7 @@ TEST(Simplx, HandProblemFlipsAZeroOneVariableToItsBound) {
     SubLp p = small_lp();
     kav::test::load(st(), p, K);
     SolverState& s = st().sv;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_NEAR(s.PROPZ[K][1], 4.0, 1e-9);  // z1 = 1, z2 = 0.5
     EXPECT_EQ(s.PROPX[K][1][1], 1.0);
@@ -223,7 +224,7 @@ TEST(Simplx, BranchPointsFoldOrRemoveFixedColumns) {
         s.IBPPRB[2] = K;
         s.IBPVAR[2] = 5001;  // z1
         s.IBOTH[2] = static_cast<int16_t>(side);
-        simplx(st(), 1);
+        simplx(st().fam, 1);
         ASSERT_EQ(s.IERR, 0) << side;
         EXPECT_EQ(s.NBRPT, 2);
         EXPECT_EQ(find_col(s, 5001), 0);
@@ -252,7 +253,7 @@ TEST(Simplx, ComplementedLabelMatchesNoBranchPoint) {
     s.IBPPRB[2] = K;
     s.IBPVAR[2] = 5002;
     s.IBOTH[2] = 0;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_NE(find_col(s, 6002), 0);
 
@@ -261,7 +262,7 @@ TEST(Simplx, ComplementedLabelMatchesNoBranchPoint) {
     s.IBPPRB[2] = K;
     s.IBPVAR[2] = 5002;
     s.IBOTH[2] = 0;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(find_col(s, 5002), 0);
 }
@@ -273,7 +274,7 @@ TEST(Simplx, AllZeroRowIsRemovedOnlyInsideBranchAndBound) {
     p.type.push_back('L');
     kav::test::load(st(), p, K);
     const int m0 = s.M;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(s.M, m0);
 
@@ -282,7 +283,7 @@ TEST(Simplx, AllZeroRowIsRemovedOnlyInsideBranchAndBound) {
     s.IBPPRB[2] = K + 1;
     s.IBPVAR[2] = 5001;
     s.IBOTH[2] = 0;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(s.M, m0 - 1);
     EXPECT_NEAR(s.PROPZ[K][1], 4.0, 1e-9);
@@ -290,21 +291,22 @@ TEST(Simplx, AllZeroRowIsRemovedOnlyInsideBranchAndBound) {
 
 TEST(Simplx, RowClassRangeIsClampedToTheTableau) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     SubLp p = small_lp();
     kav::test::load(st(), p, K);
-    s.KCODE[K] = 100;
+    pb_s.KCODE[K] = 100;
     // Class 1 covers row 2 (z1 + z2 + x3 <= 1.5); the range reaches far
     // beyond the tableau.
-    s.IKA[K][1] = -7;
-    s.IKB[K][1] = 2;
-    s.IKA[K][6] = 3;
-    s.IKB[K][6] = 3000;
+    pb_s.IKA[K][1] = -7;
+    pb_s.IKB[K][1] = 2;
+    pb_s.IKA[K][6] = 3;
+    pb_s.IKB[K][6] = 3000;
     s.NBRPT = 2;
     s.IBPPRB[2] = K;
     s.IBPVAR[2] = 5001;
     s.IBOTH[2] = 1;
     const int m0 = s.M;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(s.M, m0 - 1);  // row 2 removed by the fixed point
     EXPECT_EQ(s.NBRPT, 2);
@@ -312,6 +314,7 @@ TEST(Simplx, RowClassRangeIsClampedToTheTableau) {
 
 TEST(Simplx, LinkedPointsStayLocalAndNeverPassTheListEnd) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     SubLp p = small_lp();
     p.nz = 3;  // z1, z2, z3 and one continuous variable
     p.ncol = 5;
@@ -319,11 +322,11 @@ TEST(Simplx, LinkedPointsStayLocalAndNeverPassTheListEnd) {
     p.a = {{0, 5.0, 1.0, 1.0, 1.0, 0.0}};
     p.type = {'L'};
     kav::test::load(st(), p, K);
-    s.KCODE[K] = 100;
+    pb_s.KCODE[K] = 100;
     // z1 and z2 are pair-linked (same start word and code); z3 not.
-    s.IZA1[2] = 7, s.IZA3[2] = 1, s.IZA2[2] = 8, s.IZA4[2] = 2;
-    s.IZA1[3] = 7, s.IZA3[3] = 1, s.IZA2[3] = 9, s.IZA4[3] = 3;
-    s.IZA1[4] = 4, s.IZA3[4] = 2, s.IZA2[4] = 5, s.IZA4[4] = 4;
+    pb_s.IZA1[2] = 7, pb_s.IZA3[2] = 1, pb_s.IZA2[2] = 8, pb_s.IZA4[2] = 2;
+    pb_s.IZA1[3] = 7, pb_s.IZA3[3] = 1, pb_s.IZA2[3] = 9, pb_s.IZA4[3] = 3;
+    pb_s.IZA1[4] = 4, pb_s.IZA3[4] = 2, pb_s.IZA2[4] = 5, pb_s.IZA4[4] = 4;
     // The list is full but for one slot: the point on z1 sits in the last
     // used slot.
     s.NBRPT = kav::decomp::BPMAX - 1;
@@ -336,7 +339,7 @@ TEST(Simplx, LinkedPointsStayLocalAndNeverPassTheListEnd) {
     s.IBPVAR[s.NBRPT] = 5001;
     s.IBOTH[s.NBRPT] = 1;
     s.IBPPRB[kav::decomp::BPMAX] = 0;
-    simplx(st(), 1);
+    simplx(st().fam, 1);
     ASSERT_EQ(s.IERR, 0);
     EXPECT_EQ(s.NBRPT, kav::decomp::BPMAX - 1);  // restored
     // The linked point on z2 was used during the solve: z2 = 0.
@@ -354,14 +357,14 @@ TEST(Simplx, IterationLimitStopsWithBanner37) {
     SubLp p = small_lp();
     kav::test::load(ds, p, K);
     s.NITER = 999;  // a fresh solve starts the count again
-    simplx(ds, 1);
+    simplx(ds.fam, 1);
     ASSERT_EQ(s.IERR, 0);
     const int32_t iterk = s.ITERK[K];
     // A later solve of the problem with another objective continues the count.
     s.NITER = 999;
     s.acpl(1, 2) = -5.0;
     s.acpl(1, 4) = 9.0;
-    simplx(ds, 2);
+    simplx(ds.fam, 2);
     EXPECT_EQ(s.IERR, 7);
     EXPECT_EQ(s.NITER, 1000);
     EXPECT_EQ(s.ITERK[K], iterk);
@@ -387,7 +390,7 @@ TEST(Simplx, InfeasiblePhaseOneGivesFiveOutsideAndSevenInsideBranchAndBound) {
     kav::test::load(ds, p, K);
     s.LEVEL = 2;
     s.RESV[2] = 0.0;
-    simplx(ds, 1);
+    simplx(ds.fam, 1);
     EXPECT_EQ(s.IERR, 5);
     EXPECT_EQ(s.RESV[2], 37.0);
     ds.pnt.close();
@@ -402,7 +405,7 @@ TEST(Simplx, InfeasiblePhaseOneGivesFiveOutsideAndSevenInsideBranchAndBound) {
     s.IBPPRB[2] = K + 1;
     s.IBPVAR[2] = 5001;
     s.IBOTH[2] = 1;
-    simplx(ds, 1);
+    simplx(ds.fam, 1);
     EXPECT_EQ(s.IERR, 7);
     EXPECT_EQ(s.RESV[2], 0.0);
     ds.pnt.close();
@@ -416,10 +419,11 @@ TEST(Simplx, InfeasiblePhaseOneGivesFiveOutsideAndSevenInsideBranchAndBound) {
 // solve exchanges instead.
 void near_singular_flip(double twc) {
     SolverState& s = st().sv;
+    auto& pb_s = st().pb;
     SubLp p = small_lp();
     kav::test::load(st(), p, K);
-    s.NCK[K] = 3;
-    s.NZK[K] = 1;
+    pb_s.NCK[K] = 3;
+    pb_s.NZK[K] = 1;
     s.CSCL[K][1] = s.CSCL[K][2] = s.CSCL[K][3] = 1.0;
     s.OSCL[K] = 1.0;
     s.M = 3;
@@ -431,7 +435,7 @@ void near_singular_flip(double twc) {
     s.t(3, 1) = 1000.0, s.t(3, 2) = 1.0;
     s.acpl(1, 2) = 1.0, s.acpl(1, 3) = 0.0;
     s.NITER = 0;
-    simplx(st(), 2);
+    simplx(st().fam, 2);
 }
 
 // An improving 0-Z variable that no row limits (it appears in no row, or
@@ -449,7 +453,7 @@ TEST(Simplx, UnlimitedZeroOneColumnGoesToItsBound) {
         kav::test::LpResult ref = kav::test::solve_lp(kav::test::oracle_lp(p));
         ASSERT_EQ(ref.status, kav::test::LpStatus::optimal);
         kav::test::load(st(), p, K);
-        simplx(st(), 1);
+        simplx(st().fam, 1);
         ASSERT_EQ(s.IERR, 0) << entry;
         EXPECT_EQ(s.PROPX[K][1][1], 1.0) << entry;
         EXPECT_NEAR(s.PROPZ[K][1], ref.obj, 1e-9) << entry;
@@ -480,10 +484,11 @@ TEST(Simplx, StepsWithoutProgressStopAsNoPivotPossible) {
     kav::test::TempDataDir dir;
     DecompState& ds = st();
     SolverState& s = ds.sv;
+    auto& pb_s = ds.pb;
     ds.pnt.open(dir.file("IDLE.PNT"));
     kav::test::load(ds, small_lp(), K);
-    s.NCK[K] = 4;
-    s.NZK[K] = 0;
+    pb_s.NCK[K] = 4;
+    pb_s.NZK[K] = 0;
     for (int j = 1; j <= 4; ++j) s.CSCL[K][j] = 1.0;
     s.OSCL[K] = 1.0;
     s.M = 4;
@@ -500,7 +505,7 @@ TEST(Simplx, StepsWithoutProgressStopAsNoPivotPossible) {
     s.LEVEL = 1;
     s.RESV[1] = 0.0;
     s.NITER = 0;
-    simplx(ds, 2);
+    simplx(ds.fam, 2);
     EXPECT_EQ(s.IERR, 5);
     EXPECT_EQ(s.NITER, 1);  // the one dual exchange
     EXPECT_EQ(s.IROW[3], 1);

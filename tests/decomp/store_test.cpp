@@ -10,6 +10,7 @@
 
 #include "datadir.hpp"
 #include "fmt.hpp"
+#include "lines.hpp"
 #include "store.hpp"
 
 namespace {

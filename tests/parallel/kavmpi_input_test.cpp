@@ -16,8 +16,8 @@
 #include <map>
 #include <string>
 
-#include "../decomp/core_host.hpp"
-#include "../decomp/fixtures.hpp"
+#include "core_host.hpp"
+#include "fixtures.hpp"
 
 namespace kav::test {
 namespace {

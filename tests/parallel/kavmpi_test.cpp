@@ -17,8 +17,8 @@
 #include <fstream>
 #include <string>
 
-#include "../decomp/core_host.hpp"
-#include "../decomp/fixtures.hpp"
+#include "core_host.hpp"
+#include "fixtures.hpp"
 
 namespace kav::test {
 namespace {

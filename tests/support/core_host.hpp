@@ -18,7 +18,7 @@
 #include "host.hpp"
 #include "lp_oracle.hpp"
 #include "platform.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 namespace kav::test {
 

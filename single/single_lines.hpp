@@ -1,22 +1,25 @@
 // Print lines of the single-problem library.  Lines it shares with the
-// decomposition library's driver side come from there; each format is
-// parsed once.
+// other programs come from the shared vocabulary; each format is parsed
+// once.
 #pragma once
 
-#include "../decomp/dlines.hpp"
 #include "fmt.hpp"
+#include "lines.hpp"
 
 namespace kav::single::sl {
 
-using decomp::dl::count_list;
-using decomp::dl::ints;
-using decomp::dl::objective;
-using decomp::dl::reals;
-using decomp::dl::sens_level;
-using decomp::dl::structural;
-using decomp::dl::values8;
-using decomp::dl::index_list;
-using decomp::dl::value_list;
+using fmt::count_list;
+using fmt::ints;
+using fmt::reals;
+using fmt::lines::index_list;
+using fmt::lines::matrix_row;
+using fmt::lines::type_list;
+using fmt::lines::types;
+using fmt::lines::objective;
+using fmt::lines::sens_level;
+using fmt::lines::structural;
+using fmt::lines::value_list;
+using fmt::lines::values8;
 
 #define KAV_SL_LINE(name, text)           \
     inline const fmt::Format& name() {    \
@@ -27,10 +30,7 @@ using decomp::dl::value_list;
 // Entry.
 KAV_SL_LINE(levels, "(/24HNO OF SENSITIVITY LEVELS/I17/)")
 KAV_SL_LINE(dims, "(/19HNO OF ROWS, COLUMNS/I4,2H X, I4/)")
-KAV_SL_LINE(types, "(/16HCONSTRAINT TYPES/)")
-KAV_SL_LINE(type_list, "(24I3)")
 KAV_SL_LINE(echo, "(/57HINPUT ECHO OF MATRIX OR INCREMENTS OF OBJ AND CONSTRAINTS/)")
-KAV_SL_LINE(matrix_row, "(10D13.3/(1H , 10D13.3))")
 KAV_SL_LINE(error, "(/18HPROBLEM ERROR CODE,I3,/)")
 KAV_SL_LINE(iterations, "(/39HTOTAL NUMBER OF ITERATIONS OF PROBLEM =,I7/)")
 KAV_SL_LINE(no_solution, "(/21HNO 0-1 SOLUTION FOUND/)")

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host.hpp"
-#include "state.hpp"
+#include "decomp_state.hpp"
 
 namespace kav::test {
 
@@ -56,20 +56,22 @@ constexpr int NCK = 8;
 // d = v+1 of the 0-Z list with zero attribute words and values, and a chain
 // layout: v1 starts, v2 and v3 are members, v4 closes; four resources with
 // wide limits.
-inline void optimum(decomp::SolverState& s, const std::vector<double>& zo, double objective) {
+inline void optimum(decomp::DecompState& ds, const std::vector<double>& zo, double objective) {
+    decomp::SolverState& s = ds.sv;
+    decomp::Problem& pb = ds.pb;
     s.TOLPIV = 5e-6;
     s.OBJSCL = 30000.0;
     s.PRTSW = 0;
     s.LEVEL = 1;
     s.KCUR = K;
-    s.NCK[K] = NCK;
-    s.NZK[K] = 4;
-    s.KCODE[K] = 100;
+    pb.NCK[K] = NCK;
+    pb.NZK[K] = 4;
+    pb.KCODE[K] = 100;
     s.NPROP[K] = 0;
-    s.NCROW = 2;
-    s.PRSW = 0;
+    pb.NCROW = 2;
+    pb.PRSW = 0;
     s.NBRPT = 1;
-    s.NCRES = 4;
+    pb.NCRES = 4;
     for (int j = 1; j <= NCK; ++j) s.CSCL[K][j] = 1.0;
     s.RSCL[K][1] = 2.0;
     s.M = static_cast<int16_t>(2 + zo.size());
@@ -85,38 +87,39 @@ inline void optimum(decomp::SolverState& s, const std::vector<double>& zo, doubl
     s.IROW[s.M] = NCK - 1;
     s.t(s.M, 1) = 1.0;
     for (int j = 1; j <= NCK; ++j) s.acpl(1, j) = s.acpl(2, j) = 0.0;
-    s.NZOTOT = 4;
+    pb.NZOTOT = 4;
     for (int v = 1; v <= 4; ++v) {
-        s.ZPRB[v + 1] = K;
-        s.ZLAB[v + 1] = static_cast<int16_t>(5000 + v);
-        s.IZA1[v + 1] = s.IZA2[v + 1] = s.IZA3[v + 1] = s.IZA4[v + 1] = 0;
-        s.ZOVD[v + 1][1] = 0.0;
-        s.ZOVR[v + 1][1] = 0.0f;
+        pb.ZPRB[v + 1] = K;
+        pb.ZLAB[v + 1] = static_cast<int16_t>(5000 + v);
+        pb.IZA1[v + 1] = pb.IZA2[v + 1] = pb.IZA3[v + 1] = pb.IZA4[v + 1] = 0;
+        pb.ZOVD[v + 1][1] = 0.0;
+        pb.ZOVR[v + 1][1] = 0.0f;
     }
-    s.KR17[K] = 1;  // v1 starts
-    s.KR18[K] = 2;  // v2, v3 members
-    s.KR19[K] = 1;  // v4 closes
-    s.KR20[K] = 0;
-    s.KR21[K] = 0;
-    s.KR06[K] = 1000.0f;
-    s.KR01[K] = s.KR02[K] = 1000;
-    s.KR07[K] = s.KR08[K] = 0;
+    pb.KR17[K] = 1;  // v1 starts
+    pb.KR18[K] = 2;  // v2, v3 members
+    pb.KR19[K] = 1;  // v4 closes
+    pb.KR20[K] = 0;
+    pb.KR21[K] = 0;
+    pb.KR06[K] = 1000.0f;
+    pb.KR01[K] = pb.KR02[K] = 1000;
+    pb.KR07[K] = pb.KR08[K] = 0;
     for (int j = 1; j <= 4; ++j) {
-        s.IKR[K][j] = 0;
-        s.RRK1[K][j] = s.RRK4[K][j] = 1000.0f;
-        s.RRK2[K][j] = s.RRK3[K][j] = 0.0f;
-        s.IRK1[K][j] = s.IRK2[K][j] = s.IRK3[K][j] = s.IRK4[K][j] = 0;
-        s.IRK5[K][j] = s.IRK6[K][j] = 0;
-        s.IRL1[j][1] = s.IRL2[j][1] = 0;
+        pb.IKR[K][j] = 0;
+        pb.RRK1[K][j] = pb.RRK4[K][j] = 1000.0f;
+        pb.RRK2[K][j] = pb.RRK3[K][j] = 0.0f;
+        pb.IRK1[K][j] = pb.IRK2[K][j] = pb.IRK3[K][j] = pb.IRK4[K][j] = 0;
+        pb.IRK5[K][j] = pb.IRK6[K][j] = 0;
+        pb.IRL1[j][1] = pb.IRL2[j][1] = 0;
     }
 }
 
 // The attribute words IZA1..IZA4 of variable v's entry d = v+1.
-inline void words(decomp::SolverState& s, int v, int a1, int a2, int a3, int a4) {
-    s.IZA1[v + 1] = static_cast<int16_t>(a1);
-    s.IZA2[v + 1] = static_cast<int16_t>(a2);
-    s.IZA3[v + 1] = static_cast<int16_t>(a3);
-    s.IZA4[v + 1] = static_cast<int16_t>(a4);
+inline void words(decomp::DecompState& ds, int v, int a1, int a2, int a3, int a4) {
+    decomp::Problem& pb = ds.pb;
+    pb.IZA1[v + 1] = static_cast<int16_t>(a1);
+    pb.IZA2[v + 1] = static_cast<int16_t>(a2);
+    pb.IZA3[v + 1] = static_cast<int16_t>(a3);
+    pb.IZA4[v + 1] = static_cast<int16_t>(a4);
 }
 
 }  // namespace tail
