@@ -8,8 +8,10 @@
 
 namespace kav::mark {
 
-constexpr int16_t START = 1;          // first line of a print file; in the solve also: a tableau does not rebuild
-constexpr int16_t REBUILD = 2;        // the coupling matrix does not rebuild; an artificial cannot leave a first phase
+constexpr int16_t START = 1;          // first line of a print file
+constexpr int16_t TABLEAU_REBUILD = 1;   // a subproblem tableau does not rebuild to its counts
+constexpr int16_t COUPLING_REBUILD = 2;  // a coupling matrix does not rebuild to its counts
+constexpr int16_t ARTIFICIAL_STAYS = 2;  // an artificial variable cannot leave at the end of a first phase
 constexpr int16_t NO_PIVOT = 5;       // no pivot possible outside branch and bound
 constexpr int16_t SOLVE_END = 6;      // written 100 times at the normal end of the solve
 constexpr int16_t ERROR_END = 7;      // written 100 times before the error line of a failed solve

@@ -314,7 +314,7 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
         return Flow::error_line;
     }
     if (code == err::COUNTS_READ) {
-        ds.pnt.write(fmt::lines::banner5(), {mark::START});
+        ds.pnt.write(fmt::lines::banner5(), {mark::TABLEAU_REBUILD});
         status(ds, {int32_t{k}, pb.NNZK[k], res.values, pb.NZEROK[k], res.zeros, res.values + res.zeros,
                     int32_t{m}, int32_t{n}});
         sv.IERR = err::COUNTS_READ;
@@ -327,7 +327,7 @@ Flow setup_subproblem(DecompState& ds, int32_t k) {
         return Flow::error_line;
     }
     if (code == err::COUNTS_READ) {
-        ds.pnt.write(fmt::lines::banner5(), {mark::REBUILD});
+        ds.pnt.write(fmt::lines::banner5(), {mark::COUPLING_REBUILD});
         status(ds, {int32_t{k}, pb.NNZC[k], res.values, pb.NZEROC[k], res.zeros, int32_t{pb.NCROW}, int32_t{n}});
         sv.IERR = err::COUNTS_READ;
         ds.pnt.write(fmt::lines::error_line(), {static_cast<int16_t>(k), err::COUNTS_READ});
@@ -508,7 +508,7 @@ Flow search(DecompState& ds) {
             }
         }
 
-        // Steps 4 and 5: close the node, backtrack to an open side.
+        // Close the node, backtrack to an open side.
         bool level_over = false;
         bool check_close = !to_step5;
         for (;;) {

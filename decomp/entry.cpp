@@ -137,7 +137,7 @@ int16_t subproblem_limits(EntryState& e, const Args& a, int16_t k, bool first) {
     if (e.run_ok)
         for (int32_t j = 1; j < k; ++j)
             if (rows > e.NROW[j - 1]) return STOP_RMAX;
-    // An NZO that fails its own test stops later, in step S2.
+    // An NZO that fails its own test stops later, once the extents are kept.
     if (nzo_fits(a)) {
         int32_t total = *a.NZO;
         for (int32_t j = 1; j < k; ++j) total += e.NZO[j - 1];
@@ -246,7 +246,7 @@ void write_par1_and_flag(DecompState& s, const Args& a) {
 
 // ---- completing steps -----------------------------------------------------------
 
-// C4 to C7: header records and flag word, close of the hand-off files, the
+// The completion: header records and flag word, close of the hand-off files, the
 // solve hand-over and the end lines.
 void complete(DecompState& s, const Args& a, bool rerun) {
     EntryState& e = s.ent;
@@ -269,7 +269,7 @@ void complete(DecompState& s, const Args& a, bool rerun) {
     end_lines(s);
 }
 
-// C1 to C3, then the completion.
+// The common-resources step (echo, coupling rows into every slot, compaction), then the completion.
 void common_resources(DecompState& s, const Args& a) {
     EntryState& e = s.ent;
     const int32_t nsub = *a.NSUB;
@@ -314,7 +314,7 @@ void common_resources(DecompState& s, const Args& a) {
 
 // ---- subproblem steps -----------------------------------------------------------
 
-// S10: K's coupling matrix into its slot, all slots kept at RMAX rows.  The
+// K's coupling matrix into its slot, all slots kept at RMAX rows.  The
 // host's ACPL is only read; other problems' slots pass through the scratch
 // matrix.
 bool store_coupling(DecompState& s, const Args& a, int16_t k) {
@@ -360,7 +360,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
     const int32_t nsub = *a.NSUB;
     const int32_t nl = *a.NLEVEL + 1;
 
-    // S1, S2
+    // Extents and the slot offset of the next subproblem.
     e.NROW[kk] = *a.NROW;
     e.NCOL[kk] = *a.NCOL;
     if (k < nsub) e.ISLOT[k] = e.ISLOT[kk] + 8 * static_cast<int64_t>(nrow) * ncol;
@@ -368,20 +368,20 @@ void subproblem(DecompState& s, const Args& a, bool first) {
     e.NZO[kk] = *a.NZO;
     const int32_t nzo = *a.NZO;
 
-    // S3
+    // Kind of the subproblem and its pricing switch (a time value in the last row).
     e.KCODE[kk] = *a.KCODE;
     e.PRSW = 0;
     for (int32_t j = 2; j <= ncol - 1; ++j)
         if (a.AMAT[ix(nrow, j, ENT_LDA)] != 0.0) e.PRSW = 1;
 
-    // S4
+    // Echo of the extents and the constraint types.
     s.pnt.write(f_sub_header(), {k, *a.NROW, *a.NCOL, *a.NZO});
     s.pnt.write(fmt::lines::types(), {});
     std::vector<Item> items;
     for (int32_t i = 2; i <= nrow; ++i) items.emplace_back(a.ITYPE[i - 1]);
     s.pnt.write(fmt::lines::type_list(), items);
 
-    // S5, S6
+    // Row and column labels: the types become slack labels.
     a.ITYPE[0] = 0;
     for (int32_t i = 2; i <= nrow; ++i)
         a.ITYPE[i - 1] = static_cast<int16_t>(a.ITYPE[i - 1] != 0 ? -(i - 1) : -(i - 1) - lbl::EQ);
@@ -389,7 +389,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
     for (int32_t j = 2; j <= ncol; ++j)
         e.ICOL[j - 1] = static_cast<int16_t>(j - 1 <= nzo ? lbl::ZO + (j - 1) : j - 1);
 
-    // S7
+    // Echo of the matrix.
     s.pnt.write(f_echo_matrix(), {k});
     for (int32_t i = 1; i <= nrow; ++i) {
         items.clear();
@@ -397,10 +397,10 @@ void subproblem(DecompState& s, const Args& a, bool first) {
         s.pnt.write(fmt::lines::matrix_row(), items);
     }
 
-    // S8
-    e.KFLAG[kk] = (a.AMAT[ix(3, ncol, ENT_LDA)] == -1.0 && e.KCODE[kk] <= 500) ? 1 : 0;
+    // A -1 in row 3 of the weight column flags a first phase for K's convexity row.
+    e.KFLAG[kk] = (a.AMAT[ix(3, ncol, ENT_LDA)] == -1.0 && e.KCODE[kk] <= solver::KCODE_CHAIN) ? 1 : 0;
 
-    // S9, S10: nothing more goes to the files of a run that is already incomplete.
+    // The packed matrix and the coupling slot: nothing more goes to the files of a run that is already incomplete.
     if (e.run_ok) {
         packed::FileValueSink vs{e.tab0};
         packed::FileRunSink rs{e.itab0};
@@ -420,8 +420,8 @@ void subproblem(DecompState& s, const Args& a, bool first) {
         if (!store_coupling(s, a, k)) return error_exit(s);
     }
 
-    // S11
-    if (e.KCODE[kk] <= 500) {
+    // Increments: sorted by column code and moved up one level.
+    if (e.KCODE[kk] <= solver::KCODE_CHAIN) {
         for (int32_t l = 1; l <= *a.NLEVEL; ++l) {
             if (a.NINC[l - 1] > ENT_MAXINC) return stop(s, STOP_NINC);
             sort_level(a, l, a.NINC[l - 1]);
@@ -438,7 +438,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
         for (int32_t l = 2; l <= nl; ++l) echo_increments(s, a, l);
     }
 
-    // S12
+    // K's 0-Z variables join the entry list.
     int32_t total = 0;
     for (int32_t j = 0; j < k; ++j) total += e.NZO[j];
     e.NZOTOT = static_cast<int16_t>(total);
@@ -457,13 +457,13 @@ void subproblem(DecompState& s, const Args& a, bool first) {
         }
     }
 
-    // S13
+    // PAR2 and PAR3 records.
     if (e.run_ok) {
         write_par2(e, a, k);
         write_par3(e, a);
     }
 
-    // S14
+    // The last subproblem also brings the common resources.
     if (k == nsub) common_resources(s, a);
 }
 
@@ -519,23 +519,23 @@ void rerun_call(DecompState& s, const Args& a) {
     if (const int16_t st = common_limits(a)) return stop(s, st);
     if (!kprob_ok) return stop(s, STOP_KPROB);
 
-    // R1, R2
+    // The rerun's increments of level 1, sorted and echoed.
     if (a.NINC[0] > ENT_MAXINC) return stop(s, STOP_NINC_RERUN);
     sort_level(a, 1, a.NINC[0]);
     s.pnt.write(f_echo_matrix(), {k});
     echo_increments(s, a, 1);
 
-    // R3
+    // The rerun's 0-Z values replace those of level 1.
     const int32_t nzo = e.NZO[k - 1];
     for (int32_t col = 2; col <= nzo + 1; ++col)
         for (int32_t d = 2; d <= e.NZOTOT + 1 && d <= ENT_MAXZO; ++d)
-            if (e.ZPRB[d - 1] == k && e.ZLAB[d - 1] == col + 4999) {
+            if (e.ZPRB[d - 1] == k && e.ZLAB[d - 1] == lbl::ZO + (col - 1)) {
                 e.ZOVD[d - 1][0] = a.ZOVD[ix(col, 2, ENT_LDZ)];
                 e.ZOVR[d - 1][0] = a.ZOVR[ix(col, 2, ENT_LDZ)];
                 break;
             }
 
-    // R4
+    // Rerun call 1 opens the parameter files again.
     if (k == 1) {
         using M = BinUnit::Mode;
         if (!open_unit(s, e.par1, "C:\\KAV\\PAR1.DAT", M::sequential, err::OPEN_PAR1) ||
@@ -545,7 +545,7 @@ void rerun_call(DecompState& s, const Args& a) {
             return error_exit(s);
     }
 
-    // R5, R6
+    // PAR3 written anew; the last call completes.
     if (e.run_ok) write_par3(e, a);
     if (k == *a.NSUB) complete(s, a, true);
 }

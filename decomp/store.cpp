@@ -5,7 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "errcodes.hpp"
 #include "lines.hpp"
+#include "marks.hpp"
 #include "packed.hpp"
 
 namespace kav::decomp {
@@ -71,17 +73,17 @@ bool unpack_from(double* a, int32_t ld, int32_t m, int32_t n, const double* val,
 }  // namespace
 
 int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::PrintUnit& pnt) {
-    if (k < 1 || k > STORE_NPROB || (mode != 1 && mode != 2)) return 10;
+    if (k < 1 || k > STORE_NPROB || (mode != STORE_COPY_SETUP && mode != STORE_COPY_PASS)) return err::STORE_OR_SEEK;
     const int32_t m = *w.m;
     const int32_t n = *w.n;
     const int32_t nsv = *w.nsv;
     if (m < 0 || m > STORE_MAXROW || m > w.ldt || n < 0 || n > STORE_MAXCOL || nsv < 0 ||
         nsv > STORE_MAXSV)
-        return 10;
-    if (mode == 1) {
+        return err::STORE_OR_SEEK;
+    if (mode == STORE_COPY_SETUP) {
         const int32_t cr = *w.cplrows;
         const int32_t cc = *w.cplcols;
-        if (cr < 0 || cr > w.ldc || cc < 0 || cc > STORE_MAXCOL) return 10;
+        if (cr < 0 || cr > w.ldc || cc < 0 || cc > STORE_MAXCOL) return err::STORE_OR_SEEK;
     }
 
     // 1. Side lists, extents and pivot count.
@@ -98,17 +100,17 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     st.current = mode;
 
     // 2.-5. The tableau.
-    int16_t ierr = 0;
+    int16_t ierr = err::NONE;
     const Packed tr = pack_into(w.t, w.ldt, m, n, cp.val, STORE_TABVAL, cp.wrd, STORE_TABWRD, cp.nval,
                                 cp.nzero, cp.nwrd);
-    if (tr == Packed::full) return 10;
+    if (tr == Packed::full) return err::STORE_OR_SEEK;
     if (tr == Packed::mismatch) {
-        pnt.write(fmt::lines::banner5(), {int32_t{1}});
+        pnt.write(fmt::lines::banner5(), {mark::TABLEAU_REBUILD});
         pnt.write(fmt::lines::status_line(), {int32_t{k}, m, n, cp.nzero, cp.nval});
         dump_rows(pnt, w.t, w.ldt, m, n);
-        ierr = 1;
+        ierr = err::COUNTS_WRITE;
     }
-    if (mode == 2) return ierr;
+    if (mode == STORE_COPY_PASS) return ierr;
 
     // 6.-7. The coupling matrix.
     StoreCoupling& cq = st.cpl[k - 1];
@@ -116,22 +118,22 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     const int32_t cc = *w.cplcols;
     const Packed cres = pack_into(w.cpl, w.ldc, cr, cc, cq.val, STORE_CPLVAL, cq.wrd, STORE_CPLWRD,
                                   cq.nval, cq.nzero, cq.nwrd);
-    if (cres == Packed::full) return 10;
+    if (cres == Packed::full) return err::STORE_OR_SEEK;
     if (cres == Packed::mismatch) {
-        pnt.write(fmt::lines::banner5(), {int32_t{2}});
+        pnt.write(fmt::lines::banner5(), {mark::COUPLING_REBUILD});
         pnt.write(fmt::lines::status_line(), {int32_t{k}, cr, cc, cq.nzero, cq.nval});
         dump_rows(pnt, w.cpl, w.ldc, cr, cc);
-        ierr = 1;
+        ierr = err::COUNTS_WRITE;
     }
     return ierr;
 }
 
 int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::PrintUnit& pnt) {
-    if (k < 1 || k > STORE_NPROB || (mode != 1 && mode != 2)) return 2;
+    if (k < 1 || k > STORE_NPROB || (mode != STORE_COPY_SETUP && mode != STORE_COPY_PASS)) return err::COUNTS_READ;
     const StoreCopy& cp = st.tab[k - 1][mode - 1];
     const int32_t m = cp.m;
     const int32_t n = cp.n;
-    if (m > w.ldt) return 2;
+    if (m > w.ldt) return err::COUNTS_READ;
 
     // 1. Side lists, extents and pivot count.
     std::memcpy(w.irow, cp.irow, sizeof(int16_t) * m);
@@ -149,8 +151,8 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     if (!unpack_from(w.t, w.ldt, m, n, cp.val, cp.nval, cp.nzero, cp.wrd, cp.nwrd, used, zeros)) {
         pnt.write(fmt::lines::status_line(),
                   {int32_t{k}, cp.nval, used, cp.nzero, zeros, used + zeros, m, n});
-        pnt.write(fmt::lines::banner5(), {int32_t{1}});
-        return 2;
+        pnt.write(fmt::lines::banner5(), {mark::TABLEAU_REBUILD});
+        return err::COUNTS_READ;
     }
 
     // 4. The coupling matrix.
@@ -164,10 +166,10 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
         if (!fits) used = zeros = 0;
         pnt.write(fmt::lines::status_line(),
                   {int32_t{k}, cq.nval, used, cq.nzero, zeros, used + zeros, cr, cc});
-        pnt.write(fmt::lines::banner5(), {int32_t{2}});
-        return 2;
+        pnt.write(fmt::lines::banner5(), {mark::COUPLING_REBUILD});
+        return err::COUNTS_READ;
     }
-    return 0;
+    return err::NONE;
 }
 
 }  // namespace kav::decomp

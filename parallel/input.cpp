@@ -67,7 +67,8 @@ int32_t run_words(int32_t nixb, size_t held) {
     return nixb / 2 < static_cast<int32_t>(held) ? nixb / 2 : static_cast<int32_t>(held);
 }
 
-// Steps 10 to 24: per subproblem its records, increments and matrices.
+// Per subproblem its records, increments and matrices, then the second
+// matrices and the 0-Z counts of all.
 int16_t read_subproblems(MpiState& st, handoff::In& r) {
     Problem& pb = st.pb;
     const int32_t nsub = pb.NSUB, ncres = pb.NCRES, nl = pb.NLEVEL + 1;
@@ -198,7 +199,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         if (tr.bad()) return ERR_READ_TAB;
         to_pair(k, msg::TAB_RUNS, runs.data(), run_words(pb.NIXBK[k], runs.size()));
     }
-    // Steps 22 and 23: the second matrices, kept for the master problems.
+    // The second matrices, kept for the master problems.
     st.cpl_vals.assign(static_cast<size_t>(nsub) + 1, {});
     st.cpl_runs.assign(static_cast<size_t>(nsub) + 1, {});
     for (int32_t k = 1; k <= nsub; ++k) {
@@ -213,7 +214,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         if (tr.bad()) return ERR_READ_TAB;
         to_pair(k, msg::CPL_RUNS, w.data(), run_words(pb.NIXBC[k], w.size()));
     }
-    // Step 24: NZO of every subproblem.
+    // NZO of every subproblem.
     std::vector<int16_t> nzo(static_cast<size_t>(nsub));
     for (int32_t k = 1; k <= nsub; ++k) nzo[k - 1] = pb.NZK[k];
     to_all(st, msg::NZO, nzo.data(), nsub);
@@ -279,7 +280,7 @@ int16_t read_and_send(MpiState& st) {
     size_problem(st);
     const int32_t nsub = pb.NSUB, ncres = pb.NCRES, nl = pb.NLEVEL + 1, nzo1 = pb.NZOTOT + 1;
 
-    // Steps 1 to 3: extents, header and flag, all thirteen to each worker.
+    // Extents, header and flag, all thirteen to each worker.
     for (int w = 1; w < st.NPROCS; ++w) {
         for (int i = 1; i <= handoff::NEXTENT; ++i) send1(w, w, msg::IEXT1 + (i - 1), st.IEXT[i]);
         const int16_t hdr[6] = {pb.NSUB, pb.NCRES, pb.NLEVEL, pb.NCROW, pb.NZOTOT, pb.PRSW};
@@ -289,7 +290,7 @@ int16_t read_and_send(MpiState& st) {
     }
 
     handoff::In r{st.par1};
-    // Step 4: the second matrices' counts.
+    // The second matrices' counts.
     for (int32_t k = 1; k <= nsub; ++k) {
         handoff::MatrixCounts c{};
         handoff::get(r, c);
@@ -309,13 +310,13 @@ int16_t read_and_send(MpiState& st) {
         to_pair(k, msg::CPL_NZERO, &pb.NZEROC[k], 1);
         to_pair(k, msg::CPL_NIXB, &pb.NIXBC[k], 1);
     }
-    // Step 5: IKR(K, .).
+    // IKR(K, .).
     for (int32_t k = 1; k <= nsub; ++k) {
         r.get_n(&pb.IKR[k][1], ncres);
         if (r.bad()) return ERR_READ_PAR1;
         to_pair(k, msg::IKR, &pb.IKR[k][1], ncres);
     }
-    // Step 6: IRL1..IRL3, resource outer, level inner.
+    // IRL1..IRL3, resource outer, level inner.
     std::vector<int32_t> l1, l2, l3;
     for (int32_t j = 1; j <= ncres; ++j)
         for (int32_t l = 1; l <= nl; ++l) {
@@ -332,7 +333,7 @@ int16_t read_and_send(MpiState& st) {
         send(w, w, msg::IRL2, l2.data(), nrl);
         send(w, w, msg::IRL3, l3.data(), nrl);
     }
-    // Steps 7 to 9: the 0-Z entry list.
+    // The 0-Z entry list.
     std::vector<double> zd;
     std::vector<float> zr;
     for (int32_t d = 1; d <= nzo1; ++d) {

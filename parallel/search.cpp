@@ -104,7 +104,7 @@ bool Search::level_setup(int16_t l) {
         packed::MemRunSource rs{st_.cpl_runs[k].data(), static_cast<int32_t>(st_.cpl_runs[k].size())};
         const packed::UnpackResult r = packed::unpack(c.data(), rmax, rmax, n, vs, rs, pb.NIXBC[k]);
         if (r.values != pb.NNZC[k] || r.zeros != pb.NZEROC[k] || int64_t{r.values} + r.zeros != int64_t{rmax} * n) {
-            st_.pnt.write(fmt::lines::banner3(), {int32_t{mark::REBUILD}});
+            st_.pnt.write(fmt::lines::banner3(), {int32_t{mark::COUPLING_REBUILD}});
             st_.pnt.write(fmt::lines::status_line(), {int32_t{k}, pb.NNZC[k], r.values, pb.NZEROC[k], r.zeros,
                                                       int32_t{rmax}, n});
             st_.IERR = err::COUNTS_READ;

@@ -162,7 +162,7 @@ bool build(MpiState& st, int16_t level) {
     packed::MemRunSource rs{st.tab_runs.data(), static_cast<int32_t>(st.tab_runs.size())};
     const packed::UnpackResult r = packed::unpack(&sv.t(1, 1), sv.ldt(), m, n, vs, rs, pb.NIXBK[k]);
     if (r.values != pb.NNZK[k] || r.zeros != pb.NZEROK[k] || int64_t{r.values} + r.zeros != int64_t{m} * n) {
-        st.pnt.write(fmt::lines::banner3(), {int32_t{mark::START}});
+        st.pnt.write(fmt::lines::banner3(), {int32_t{mark::TABLEAU_REBUILD}});
         st.pnt.write(fmt::lines::status_line(), {int32_t{k}, pb.NNZK[k], r.values, pb.NZEROK[k], r.zeros,
                                                  r.values + r.zeros, m, n});
         sv.IERR = err::COUNTS_READ;

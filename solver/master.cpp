@@ -122,7 +122,7 @@ bool close_first_phase(State& ds, int16_t& mmode) {
         if (!(k > pb.NSUB || (k >= 1 && pb.KFLAG[k] != 0))) continue;
         if (std::fabs(dv.tm(i, 1)) > tol) {
             dv.MBADROW = static_cast<int16_t>(i);  // CYCLE names its label
-            ds.pnt.write(ds.pf.banner(), {mark::REBUILD});
+            ds.pnt.write(ds.pf.banner(), {mark::ARTIFICIAL_STAYS});
             sv.IERR = err::NO_MASTER_PLACE;
             return false;
         }

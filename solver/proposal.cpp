@@ -66,7 +66,7 @@ bool Tail::run() {
     if (l < 1 || l > NLEV) return false;  // no values for this level
     const double acpl_t = s_.acpl(x_.ncrow(), nck);  // time offset of the coupling matrix
 
-    // Step 1: the first start with value 1.
+    // The first start with value 1.
     int32_t v = 0;
     {
         int32_t lo, hi;
@@ -78,7 +78,7 @@ bool Tail::run() {
             }
     }
     if (v == 0) {
-        // Step 6: only the last 0-Z variable may carry the proposal.
+        // No start: only the last 0-Z variable may carry the proposal.
         const int32_t vl = nzk();
         if (vl < 1 || s_.ZVAL[vl] != 1.0) return false;
         const int32_t d = s_.ZENT[vl];
@@ -99,7 +99,7 @@ bool Tail::run() {
     bool chain = false;
     int32_t d1 = 0, d2 = 0;  // the last two differences stored
 
-    // Steps 2 and 3: follow the legs.
+    // Follow the legs: members, then closing legs.
     while (pb_.IZA4[d] == 2 || pb_.IZA4[d] == 3) {
         const bool member = pb_.IZA4[d] == 2;
         int32_t lo, hi;
@@ -146,12 +146,12 @@ bool Tail::run() {
         chain = true;
         d = nd;
     }
-    // Step 4: the chain is complete; other chosen variables are dropped.
+    // The chain is complete; other chosen variables are dropped.
     if (chain) {
         for (int32_t q = 1; q <= nzk(); ++q)
             if (s_.ZVAL[q] == 1.0) prop(q) = 0.0;
     }
-    // Step 5: closing checks.
+    // Closing checks of time and counts.
     const float tp = static_cast<float>(static_cast<double>(t) + acpl_t);
     if (pb_.KR06[k_] < 0.99f * tp) return false;
     if (chain) {

@@ -152,17 +152,17 @@ private:
     int32_t bp_of_k(int32_t lbl) const;
     int32_t find_entry(int32_t p, int32_t lbl) const;
 
-    bool setup();            // step A
-    bool link_points();      // step A.2
-    void row_classes();      // step A.3
-    bool fixed_columns();    // step A.4
-    void empty_rows();       // step A.5
-    bool phase2_objective(); // step B
+    bool setup();            // set-up of a fresh solve
+    bool link_points();      // linked 0-Z variables of fixed points become points at 0
+    void row_classes();      // rows made redundant by the points
+    bool fixed_columns();    // columns of fixed variables folded or dropped
+    void empty_rows();       // rows left without entries
+    bool phase2_objective(); // objective priced against the master prices
     Next feasibility();
     Next primal();
     Next dual();
     Next end_phase1();
-    bool count_iteration();  // iteration step 5; false at the limit
+    bool count_iteration();  // counts an exchange; false at the limit
     void remove_column(int32_t c);
     void remove_row(int32_t r);
     void remove_artificial(int32_t c) {
@@ -345,7 +345,7 @@ void Simplex::complement_leaving(int32_t r) {
 }
 
 // ---------------------------------------------------------------------------
-// Step A: set-up of a fresh solve
+// Set-up of a fresh solve
 
 // Pair link and resource link between entries d and e of the 0-Z list.
 bool pair_link(const Problem& pb, int32_t d, int32_t e) {
@@ -528,7 +528,7 @@ bool Simplex::setup() {
 }
 
 // ---------------------------------------------------------------------------
-// Step B: phase-2 objective priced against the master prices
+// Phase-2 objective priced against the master prices
 
 bool Simplex::phase2_objective() {
     const int32_t kk = k(), nck = x.nck();
@@ -599,7 +599,7 @@ bool Simplex::phase2_objective() {
 // ---------------------------------------------------------------------------
 // The iterations
 
-// Iteration steps 1 and 2: work row, weight variable, feasibility test.
+// Start of an iteration: work row, weight variable, feasibility test.
 Next Simplex::feasibility() {
     for (int32_t j = 0; j <= s.N; ++j) t(0, j) = 0.0;
     x.find_weight();
@@ -659,7 +659,7 @@ Next Simplex::primal() {
         bool freecol = false;
         if (!anyblock) {
             // No row limits the column, but a 0-Z variable is still bounded
-            // by U: it is flipped to its bound (step 5 with no row) rather
+            // by U: it is flipped to its bound (a bound flip with no row) rather
             // than counted unbounded, which would fail a bounded problem.
             if (s.ICOL[j] > lbl::ZO) {
                 elig = true;
@@ -938,7 +938,7 @@ Next Simplex::end_phase1() {
     for (int32_t i = 2; i <= s.M; ++i) {
         if (s.IROW[i] > -lbl::EQ || i == x.w) continue;
         if (std::fabs(t(i, 1)) > s.TOLPIV) {
-            x.ds.pnt.write(x.ds.pf.banner(), {mark::REBUILD});
+            x.ds.pnt.write(x.ds.pf.banner(), {mark::ARTIFICIAL_STAYS});
             fail6(x, 0);
             return Next::done;
         }
