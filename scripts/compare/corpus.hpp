@@ -30,6 +30,13 @@ struct Run {
     int seconds = 120;   // the run is ended after this long
 };
 
+// The name of the i-th run of a family: r000, r001, ...
+inline std::string run_name(int i) {
+    char s[16];
+    std::snprintf(s, sizeof s, "r%03d", i);
+    return s;
+}
+
 // The families of each deliverable, appended in a fixed order.
 void decomp_runs(const Build& b, std::vector<Run>& out);
 void single_runs(const Build& b, std::vector<Run>& out);

@@ -23,7 +23,8 @@ using test::Sub;
 namespace {
 
 // Every call's returned arguments, then XRES of all six levels over the
-// result positions of the run.
+// result positions of the run, and on to the last nonzero value of any
+// level (a value written beyond them shows too).
 void record(const std::string& dir, const Host& h, const Problem& p) {
     Record r(dir);
     for (const test::CallRecord& c : h.calls) {
@@ -40,6 +41,9 @@ void record(const std::string& dir, const Host& h, const Problem& p) {
     int positions = 0;
     for (const Sub& s : p.subs) positions += std::max(0, s.ncol - 2);
     positions = std::min(positions, test::XRES_COLS);
+    for (int j = positions + 1; j <= test::XRES_COLS; ++j)
+        for (int l = 1; l <= test::LD_LEV; ++l)
+            if (h.xres(l, j) != 0.0) positions = j;
     for (int l = 1; l <= test::LD_LEV; ++l) {
         std::vector<double> x;
         for (int j = 1; j <= positions; ++j) x.push_back(h.xres(l, j));
@@ -57,12 +61,6 @@ Run solve(const Build& b, std::string family, std::string name, Problem p,
                 if (then) then(h);
                 record(dir, h, p);
             }};
-}
-
-std::string nth(int i) {
-    char s[16];
-    std::snprintf(s, sizeof s, "r%03d", i);
-    return s;
 }
 
 // The bundled sample with right-hand side `rhs` of its common row.
@@ -386,11 +384,11 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
 
     std::mt19937 g(101);
     for (int i = 0; i < 40; ++i)
-        out.push_back(solve(b, "decomp-continuous", nth(i), test::to_host(test::without_zo(test::random_problem(g)), i)));
+        out.push_back(solve(b, "decomp-continuous", run_name(i), test::to_host(test::without_zo(test::random_problem(g)), i)));
 
     g.seed(202);
     for (int i = 0; i < 50; ++i)
-        out.push_back(solve(b, "decomp-mixed501", nth(i), test::to_host(test::random_problem(g), i)));
+        out.push_back(solve(b, "decomp-mixed501", run_name(i), test::to_host(test::random_problem(g), i)));
 
     // KCODE 500 and below, three kinds: zero attribute words (100), random
     // words with resources and the tail's record items (500), a start value
@@ -407,7 +405,7 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
             add_zo_attributes(p, d);
         }
         if (kind == 2) std::fill(p.kr16.begin(), p.kr16.end(), 0);
-        out.push_back(solve(b, "decomp-mixed500", nth(i), p));
+        out.push_back(solve(b, "decomp-mixed500", run_name(i), p));
     }
 
     // Levels on continuous and mixed problems of both kinds, some with
@@ -421,7 +419,7 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
         Draw d(4000 + i);
         if (i % 4 == 1) add_resources(p, d(1, 3), d, i);
         add_levels(p, d(1, 5), d);
-        out.push_back(solve(b, "decomp-levels", nth(i), p));
+        out.push_back(solve(b, "decomp-levels", run_name(i), p));
     }
 
     // Reruns with new level-1 increments, new 0-Z values and new record
@@ -436,7 +434,7 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
         Problem again = p;
         if (i % 3 == 2) {
             again = test::to_host(test::random_problem(g), 100 + i);
-            out.push_back(solve(b, "decomp-reruns", nth(i), p, [again](Host& h) { h.run(again); }));
+            out.push_back(solve(b, "decomp-reruns", run_name(i), p, [again](Host& h) { h.run(again); }));
             continue;
         }
         again.fill_passthrough(50 + i);
@@ -447,7 +445,7 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
                                     d.quarter(-1.0, 1.0)});
             for (int c = 2; c <= s.nzo + 1; ++c) s.zovd[c - 1][1] = d(0, 9);
         }
-        out.push_back(solve(b, "decomp-reruns", nth(i), p, [again](Host& h) { h.rerun(again); }));
+        out.push_back(solve(b, "decomp-reruns", run_name(i), p, [again](Host& h) { h.rerun(again); }));
     }
 
     // Many subproblems, up to the 60 a host may pass.
@@ -458,7 +456,7 @@ void decomp_runs(const Build& b, std::vector<Run>& out) {
 
     for (int i = 0; i < 30; ++i) {
         Draw d(6000 + i);
-        out.push_back(solve(b, "decomp-handoff", nth(i), handoff_problem(d, i)));
+        out.push_back(solve(b, "decomp-handoff", run_name(i), handoff_problem(d, i)));
     }
     stop_runs(b, out);
 }

@@ -64,12 +64,6 @@ struct MixCall {
     }
 };
 
-std::string nth(int i) {
-    char s[16];
-    std::snprintf(s, sizeof s, "r%03d", i);
-    return s;
-}
-
 // Integer variables worth 1..20 under 1..5 "<=" rows, with a ">= 1" row
 // passed with negative signs and an equation over two variables in some.
 MixCall integer_problem(Draw& d) {
@@ -158,17 +152,17 @@ void mix_runs(const Build& b, std::vector<Run>& out) {
         out.push_back({family, name, [so, make](const std::string& dir) { make().call(so, dir); }});
     };
     for (int i = 0; i < 120; ++i)
-        add("mix-integer", nth(i), [i] {
+        add("mix-integer", run_name(i), [i] {
             Draw d(12000 + i);
             return integer_problem(d);
         });
     for (int i = 0; i < 100; ++i)
-        add("mix-allocation", nth(i), [i] {
+        add("mix-allocation", run_name(i), [i] {
             Draw d(14000 + i);
             return allocation_problem(d);
         });
     for (int i = 0; i < 60; ++i)
-        add("mix-cases", nth(i), [i] {
+        add("mix-cases", run_name(i), [i] {
             Draw d(16000 + i);
             return one_variable(d);
         });

@@ -96,12 +96,6 @@ void call(const Build& b, SingleHost& h) {
     h.call(f);
 }
 
-std::string nth(int i) {
-    char s[16];
-    std::snprintf(s, sizeof s, "r%03d", i);
-    return s;
-}
-
 void level_run(const Build& b, unsigned seed, const std::string& dir) {
     Draw d(seed);
     const ZeroOne p = zero_one(d, d(2, 18), d(1, 8));
@@ -257,9 +251,9 @@ void fault_runs(const Build& b, std::vector<Run>& out) {
 
 void single_runs(const Build& b, std::vector<Run>& out) {
     for (int i = 0; i < 120; ++i)
-        out.push_back({"single-levels", nth(i), [&b, i](const std::string& dir) { level_run(b, 8100u + i, dir); }});
+        out.push_back({"single-levels", run_name(i), [&b, i](const std::string& dir) { level_run(b, 8100u + i, dir); }});
     for (int i = 0; i < 100; ++i)
-        out.push_back({"single-resources", nth(i), [&b, i](const std::string& dir) { resource_run(b, 9100u + i, dir); }});
+        out.push_back({"single-resources", run_name(i), [&b, i](const std::string& dir) { resource_run(b, 9100u + i, dir); }});
     fault_runs(b, out);
 }
 
