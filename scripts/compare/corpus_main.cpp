@@ -9,6 +9,7 @@
 // leaves run-end.txt in its data directory saying how it ended, so such an
 // end shows as a difference too.  The programs' own output goes to
 // OUT_DIR.logs/, which is not compared.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -117,10 +118,11 @@ std::string log_of(const Build& b, const Run& r) { return b.logs + "/" + r.famil
     std::exit(0);
 }
 
-void note_end(const std::string& dir, int status) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+// Notes an abnormal end in the run's data directory; true when there was one.
+bool note_end(const std::string& dir, int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return false;
     std::FILE* f = std::fopen((dir + "/run-end.txt").c_str(), "w");
-    if (f == nullptr) return;
+    if (f == nullptr) return true;
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
         std::fprintf(f, "ended at its time limit\n");
     else if (WIFSIGNALED(status))
@@ -128,6 +130,7 @@ void note_end(const std::string& dir, int status) {
     else
         std::fprintf(f, "ended with exit status %d\n", WEXITSTATUS(status));
     std::fclose(f);
+    return true;
 }
 
 struct Active {
@@ -135,16 +138,31 @@ struct Active {
     int slots;
 };
 
-// Reaps one child; returns the slots it held.
-int reap(std::map<pid_t, Active>& active) {
+// Reaps one child; returns the slots it held.  Counts the abnormal ends
+// and keeps the data directory of the first.
+int reap(std::map<pid_t, Active>& active, int& abnormal, std::string& first) {
     int status = 0;
     const pid_t pid = waitpid(-1, &status, 0);
     auto it = active.find(pid);
     if (it == active.end()) return 0;
-    note_end(it->second.dir, status);
+    if (note_end(it->second.dir, status) && abnormal++ == 0) first = it->second.dir;
     const int slots = it->second.slots;
     active.erase(it);
     return slots;
+}
+
+// Whether `so` loads and exports `entry`, tried in a child process so that
+// this process loads nothing before the runs.
+bool loads(const std::string& so, const char* entry) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        void* h = dlopen(so.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) std::fprintf(stderr, "corpus: %s\n", dlerror());
+        std::_Exit(h != nullptr && dlsym(h, entry) != nullptr ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -169,6 +187,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "corpus: %s is missing (is %s built?)\n", f->c_str(), build.c_str());
             return 2;
         }
+    const std::pair<const std::string*, const char*> entries[] = {
+        {&b.decomp_so, "ALLAH_mp_TARVEXO"}, {&b.single_so, "ALLAH_mp_TARVEXO"}, {&b.mix_so, "ALLAH_mp_TARVEXO1"}};
+    for (const auto& [so, entry] : entries)
+        if (!loads(*so, entry)) {
+            std::fprintf(stderr, "corpus: %s cannot be loaded with its entry %s (a sanitizer build?)\n",
+                         so->c_str(), entry);
+            return 2;
+        }
     std::vector<Run> runs;
     decomp_runs(b, runs);
     single_runs(b, runs);
@@ -179,11 +205,12 @@ int main(int argc, char** argv) {
     fs::create_directories(b.logs);
     const auto t0 = std::chrono::steady_clock::now();
     std::map<pid_t, Active> active;
-    int used = 0, started = 0;
+    int used = 0, started = 0, abnormal = 0;
+    std::string first_abnormal;
     for (const Run& r : runs) {
         if (r.family.find(filter) == std::string::npos) continue;
         const int slots = std::min(r.slots, jobs);
-        while (used + slots > jobs) used -= reap(active);
+        while (used + slots > jobs) used -= reap(active, abnormal, first_abnormal);
         const std::string dir = (out / r.family / r.name).string();
         fs::create_directories(dir);
         std::fflush(nullptr);  // the child must not write the parent's buffers again
@@ -197,8 +224,11 @@ int main(int argc, char** argv) {
         used += slots;
         ++started;
     }
-    while (!active.empty()) reap(active);
+    while (!active.empty()) reap(active, abnormal, first_abnormal);
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("%d runs on %s in %.1f s\n", started, build.c_str(), s);
+    if (abnormal > 0)
+        std::printf("warning: %d runs did not end normally (run-end.txt), the first in %s\n", abnormal,
+                    first_abnormal.c_str());
     return 0;
 }
