@@ -10,41 +10,6 @@
 namespace kav::test {
 namespace {
 
-// nsub subproblems of 4 variables (the first nz of them 0-Z) and 3 rows
-// each, 2 common rows.
-PlainProblem blocks(int nsub, int nz, unsigned seed) {
-    std::mt19937 g(seed);
-    auto real = [&](double a, double b) {
-        return std::round(std::uniform_real_distribution<double>(a, b)(g) * 4.0) / 4.0;
-    };
-    PlainProblem pp;
-    pp.kcode = 501;
-    for (int k = 0; k < nsub; ++k) {
-        PlainSub s;
-        s.nz = nz;
-        for (int v = 0; v < 4; ++v) s.c.push_back(real(1.0, 10.0));
-        for (int r = 0; r < 3; ++r) {
-            std::vector<double> row(4);
-            double sum = 0.0;
-            for (auto& x : row) sum += (x = real(0.5, 4.0));
-            s.a.push_back(row);
-            s.b.push_back(std::round(0.5 * sum * 4.0) / 4.0);
-        }
-        pp.subs.push_back(std::move(s));
-    }
-    pp.cpl.assign(2, {});
-    for (int r = 0; r < 2; ++r) {
-        double sum = 0.0;
-        for (int k = 0; k < nsub; ++k) {
-            std::vector<double> row(4);
-            for (auto& x : row) sum += (x = real(0.5, 3.0));
-            pp.cpl[r].push_back(row);
-        }
-        pp.rhs.push_back(std::round(0.1 * sum * 4.0) / 4.0);
-    }
-    return pp;
-}
-
 struct Case {
     int nsub;
     int nz;  // 0-Z variables per subproblem (0: a continuous problem)

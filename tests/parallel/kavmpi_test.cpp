@@ -120,23 +120,10 @@ Both solve_both(const Problem& p) {
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // A random problem of at most three subproblems (seven processes).
-PlainProblem small_problem(std::mt19937& g) {
-    for (;;) {
-        PlainProblem pp = random_problem(g);
-        if (pp.subs.size() <= 3) return pp;
-    }
-}
+PlainProblem small_problem(std::mt19937& g) { return random_problem_upto(g, 3); }
 
-// The same without 0-Z variables; the former 0-Z variables get rows that
-// bound them, so every subproblem stays bounded.
-PlainProblem continuous_problem(std::mt19937& g) {
-    PlainProblem pp = small_problem(g);
-    for (auto& s : pp.subs) {
-        s.nz = 0;
-        bound_by_a_row(s, 0);
-    }
-    return pp;
-}
+// The same without 0-Z variables.
+PlainProblem continuous_problem(std::mt19937& g) { return without_zo(small_problem(g)); }
 
 // Identity cases: the sample, continuous problems, continuous problems with
 // sensitivity levels (objective and right-hand-side increments), and

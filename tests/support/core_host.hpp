@@ -1,7 +1,7 @@
 // Test helpers of the driver tests: a host that calls the decomposition
 // entry of the statically linked core on a fresh library state of its own,
-// with the waits replaced by a no-op, and a generator of decomposition
-// problems written by the host rules.
+// with the waits replaced by a no-op, and the checks of a result against
+// the plain form of a problem.
 #pragma once
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 #include "entry.hpp"
 #include "host.hpp"
 #include "lp_oracle.hpp"
+#include "plain_problem.hpp"
 #include "platform.hpp"
 #include "decomp_state.hpp"
 
@@ -86,69 +87,6 @@ private:
     decomp::DecompState& s_;
 };
 
-// ---- problems written by the host rules --------------------------------------
-
-// One subproblem in plain form: maximise c.x subject to rows a.x <= b;
-// variables 1..nz are 0-Z (bounded by the weight), the rest continuous.
-struct PlainSub {
-    int nz = 0;
-    std::vector<double> c;                // per variable
-    std::vector<std::vector<double>> a;   // own rows
-    std::vector<double> b;
-};
-
-struct PlainProblem {
-    std::vector<PlainSub> subs;
-    std::vector<std::vector<std::vector<double>>> cpl;  // [row][sub][variable]
-    std::vector<double> rhs;                            // per common row
-    int16_t kcode = 501;
-};
-
-// Writes the plain problem as the host rules ask: columns (rhs, variables,
-// weight), rows (profits, own rows, weight row of type 0), coupling rows
-// (profits, common rows, a last row of zeros).
-inline Problem to_host(const PlainProblem& pp, int seed) {
-    Problem p;
-    p.nsub = static_cast<int16_t>(pp.subs.size());
-    p.ncres = 0;
-    p.nlevel = 0;
-    const int nc = static_cast<int>(pp.rhs.size());
-    const int16_t ncrow = static_cast<int16_t>(nc + 2);
-    for (size_t k = 0; k < pp.subs.size(); ++k) {
-        const PlainSub& ps = pp.subs[k];
-        const int nv = static_cast<int>(ps.c.size());
-        const int16_t ncol = static_cast<int16_t>(nv + 2);
-        const int16_t nrow = static_cast<int16_t>(ps.a.size() + 2);
-        Sub s = Sub::sized(nrow, ncol, static_cast<int16_t>(ps.nz), ncrow, 0);
-        s.kcode = pp.kcode;
-        for (int v = 1; v <= nv; ++v) {
-            s.A(1, v + 1) = ps.c[v - 1];
-            s.C(1, v + 1) = ps.c[v - 1];
-        }
-        s.type[0] = 0;
-        for (size_t r = 0; r < ps.a.size(); ++r) {
-            const int i = static_cast<int>(r) + 2;
-            s.type[i - 1] = 1;
-            s.A(i, 1) = ps.b[r];
-            for (int v = 1; v <= nv; ++v) s.A(i, v + 1) = ps.a[r][v - 1];
-        }
-        s.type[nrow - 1] = 0;
-        s.A(nrow, 1) = 1.0;
-        s.A(nrow, ncol) = 1.0;
-        for (int r = 0; r < nc; ++r)
-            for (int v = 1; v <= nv; ++v) s.C(r + 2, v + 1) = pp.cpl[r][k][v - 1];
-        p.subs.push_back(std::move(s));
-    }
-    p.itypcr.assign(static_cast<size_t>(ncrow), 0);
-    p.crval.assign(static_cast<size_t>(ncrow), 0.0);
-    for (int r = 0; r < nc; ++r) {
-        p.itypcr[r + 1] = 1;
-        p.crval[r + 1] = pp.rhs[r];
-    }
-    p.fill_passthrough(seed);
-    return p;
-}
-
 // The whole problem as one LP (integer = the 0-Z variables as binaries).
 inline LpProblem to_lp(const PlainProblem& pp, bool integer) {
     LpProblem lp;
@@ -184,59 +122,6 @@ inline LpProblem to_lp(const PlainProblem& pp, bool integer) {
         lp.rows.push_back(std::move(row));
     }
     return lp;
-}
-
-// Every variable from `first` (0-based) on gets a row that bounds it: one
-// with a positive entry in its column, else a 1 in the first row.
-inline void bound_by_a_row(PlainSub& s, int first) {
-    for (int v = first; v < static_cast<int>(s.c.size()); ++v) {
-        bool covered = false;
-        for (const auto& row : s.a) covered = covered || row[v] > 0.0;
-        if (!covered) s.a[0][v] = 1.0;
-    }
-}
-
-// A random problem: 2..6 subproblems, 1..4 common rows, 0-Z and continuous
-// variables, nonnegative data (so every subproblem contains 0 and is bounded).
-inline PlainProblem random_problem(std::mt19937& g) {
-    auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(g); };
-    auto real = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(g); };
-    PlainProblem pp;
-    const int nsub = uni(2, 6), nc = uni(1, 4);
-    for (int k = 0; k < nsub; ++k) {
-        PlainSub s;
-        s.nz = uni(0, 3);
-        const int nv = s.nz + uni(1, 3);
-        for (int v = 0; v < nv; ++v) s.c.push_back(std::round(real(1.0, 10.0) * 4.0) / 4.0);
-        // A subproblem has at least as many rows as the coupling matrix.
-        const int nr = uni(nc, std::max(nc, 3));
-        for (int r = 0; r < nr; ++r) {
-            std::vector<double> row(nv);
-            double sum = 0.0;
-            for (int v = 0; v < nv; ++v) {
-                row[v] = uni(0, 3) == 0 ? 0.0 : std::round(real(0.5, 5.0) * 4.0) / 4.0;
-                sum += row[v];
-            }
-            s.a.push_back(row);
-            s.b.push_back(std::round(real(0.3, 0.8) * (sum + 1.0) * 4.0) / 4.0 + 0.25);
-        }
-        bound_by_a_row(s, s.nz);  // every continuous variable
-        pp.subs.push_back(std::move(s));
-    }
-    pp.cpl.assign(nc, {});
-    for (int r = 0; r < nc; ++r) {
-        double sum = 0.0;
-        for (int k = 0; k < nsub; ++k) {
-            std::vector<double> row(pp.subs[k].c.size());
-            for (auto& x : row) {
-                x = uni(0, 2) == 0 ? 0.0 : std::round(real(0.5, 4.0) * 4.0) / 4.0;
-                sum += x;
-            }
-            pp.cpl[r].push_back(row);
-        }
-        pp.rhs.push_back(std::round(real(0.15, 0.45) * (sum + 1.0) * 4.0) / 4.0 + 0.5);
-    }
-    return pp;
 }
 
 // Objective of a combined result vector and its largest row violation.
