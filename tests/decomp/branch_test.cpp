@@ -23,21 +23,21 @@ struct Ent {
 
 void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& pts) {
     auto& sv = s.sv;
-    auto& pb_sv = s.pb;
+    auto& pb = s.pb;
     auto& dv = s.ms;
-    pb_sv.NSUB = 2;
-    pb_sv.NCRES = 4;
+    pb.NSUB = 2;
+    pb.NCRES = 4;
     sv.LEVEL = 1;
-    pb_sv.NZOTOT = static_cast<int16_t>(ents.size());
+    pb.NZOTOT = static_cast<int16_t>(ents.size());
     for (size_t i = 0; i < ents.size(); ++i) {
         const int d = static_cast<int>(i) + 2;
-        pb_sv.ZPRB[d] = ents[i].p;
-        pb_sv.ZLAB[d] = static_cast<int16_t>(5000 + ents[i].v);
-        pb_sv.IZA1[d] = ents[i].a1;
-        pb_sv.IZA2[d] = ents[i].a2;
-        pb_sv.IZA3[d] = ents[i].a3;
-        pb_sv.IZA4[d] = ents[i].a4;
-        pb_sv.ZOVR[d][1] = ents[i].zovr;
+        pb.ZPRB[d] = ents[i].p;
+        pb.ZLAB[d] = static_cast<int16_t>(5000 + ents[i].v);
+        pb.IZA1[d] = ents[i].a1;
+        pb.IZA2[d] = ents[i].a2;
+        pb.IZA3[d] = ents[i].a3;
+        pb.IZA4[d] = ents[i].a4;
+        pb.ZOVR[d][1] = ents[i].zovr;
     }
     sv.NBRPT = static_cast<int16_t>(pts.size() + 1);
     for (size_t i = 0; i < pts.size(); ++i) {
@@ -46,7 +46,7 @@ void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& 
         sv.IBOTH[i + 2] = pts[i].both;
     }
     // A master with a column in it, to see the reset.
-    pb_sv.NCROW = 3;
+    pb.NCROW = 3;
     dv.NROWM = 4;
     dv.NCOLM = 3;
     sv.NPROP[1] = 2;
@@ -63,7 +63,6 @@ void setup(DecompState& s, const std::vector<Ent>& ents, const std::vector<Bp>& 
 
 bool was_reset(DecompState& s) {
     auto& sv = s.sv;
-    auto& pb_sv = s.pb;
     auto& dv = s.ms;
     return dv.NCOLM == 1 && sv.NPROP[1] == 0 && sv.PIC[1] == 0.0 && sv.PIM[2] == 0.0 && sv.LAMBDA[1][1] == 0.0 &&
            dv.tm(1, 1) == 0.0 && dv.tm(2, 1) == 1.0 && dv.tm(3, 1) == 1.0 && dv.tm(4, 1) == 7.5 &&
@@ -140,14 +139,13 @@ TEST(Branch, ChainCountsOfLinkedLegs) {
         FreshState st;
         // U: 1 -> 2 (x = 2, y = 3); W: 2 -> 3 (codes 3, 2).
         setup(*st, {{1, 1, 1, 2, 2, 3}, {1, 2, 2, 3, 3, 2}}, {{1, 2, 1}, {1, 1, 1}});
-        auto& sv = st->sv;
-        auto& pb_sv = st->pb;
-        pb_sv.IKR[1][3] = 1;  // no load limit at the last node
-        pb_sv.IRL1[1][1] = f1;
-        pb_sv.IRL1[2][1] = m1;
-        pb_sv.IRL1[3][1] = b1;
-        pb_sv.KR01[1] = kr01;
-        pb_sv.KR02[1] = 1000;
+        auto& pb = st->pb;
+        pb.IKR[1][3] = 1;  // no load limit at the last node
+        pb.IRL1[1][1] = f1;
+        pb.IRL1[2][1] = m1;
+        pb.IRL1[3][1] = b1;
+        pb.KR01[1] = kr01;
+        pb.KR02[1] = 1000;
         solver::branch(st->fam);
         return st->ms.RCODE;
     };

@@ -28,10 +28,10 @@ using tail::NCK;
 // variable has a price PS); entry values ZOVD 5, 9, 13, 17 and ZOVR v.
 void optimum(DecompState& ds, const std::vector<double>& zo) {
     SolverState& s = ds.sv;
-    auto& pb_s = ds.pb;
+    auto& pb = ds.pb;
     tail::optimum(ds, zo, 3.0);
     s.NPROP[K] = 1;
-    pb_s.NCROW = 3;
+    pb.NCROW = 3;
     s.RSCL[K][1] = 1.0;
     for (int j = 1; j <= NCK; ++j) s.acpl(3, j) = 0.0;
     s.acpl(1, NCK) = 0.5;       // profit of the weight
@@ -40,8 +40,8 @@ void optimum(DecompState& ds, const std::vector<double>& zo) {
     for (int v = 1; v <= 4; ++v) s.acpl(2, v + 1) = 1.0 + v;  // resource use 2, 3, 4, 5
     s.PIM[2] = 1e-4;  // PS(v) = 3 (1 + v)
     for (int v = 1; v <= 4; ++v) {
-        pb_s.ZOVD[v + 1][1] = 4.0 * v + 1.0;  // 5, 9, 13, 17
-        pb_s.ZOVR[v + 1][1] = static_cast<float>(v);
+        pb.ZOVD[v + 1][1] = 4.0 * v + 1.0;  // 5, 9, 13, 17
+        pb.ZOVR[v + 1][1] = static_cast<float>(v);
     }
 }
 

@@ -23,11 +23,10 @@ void optimum(const std::vector<double>& zo, double objective = 10.0) { kav::test
 
 // Entry d = v+1 with its attribute words and level-1 values.
 void entry(int v, int a1, int a2, int a3, int a4, double zovd, float zovr) {
-    SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     kav::test::tail::words(st(), v, a1, a2, a3, a4);
-    pb_s.ZOVD[v + 1][1] = zovd;
-    pb_s.ZOVR[v + 1][1] = zovr;
+    pb.ZOVD[v + 1][1] = zovd;
+    pb.ZOVR[v + 1][1] = zovr;
 }
 
 // Chain start v1 (resource 1 -> 2), member v2 (2 -> 3), closing v4 (3 -> 0).
@@ -57,14 +56,14 @@ TEST(Proposal, ValuesAreSnappedAndPerUnitOfTheWeight) {
 
 TEST(Proposal, WeightZeroAndMissingEntryAreCodeSix) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     optimum({0.0, 0.0, 0.0, 0.0});
     s.t(s.M, 1) = 0.0;
     kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IERR, 6);
 
     optimum({0.0, 1.0, 0.0, 0.0});
-    pb_s.ZLAB[3] = 5009;  // v2 has no entry
+    pb.ZLAB[3] = 5009;  // v2 has no entry
     kav::solver::proposal(st().fam);
     EXPECT_EQ(s.IERR, 6);
     EXPECT_EQ(s.LBLBAD, 5002);
@@ -72,16 +71,16 @@ TEST(Proposal, WeightZeroAndMissingEntryAreCodeSix) {
 
 TEST(Proposal, ChainIsFollowedAndPriced) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     optimum({1.0, 1.0, 0.0, 1.0});
     chain();
-    pb_s.RRK3[K][2] = 4.0f;  // member leg may start at 4: waits 2
-    pb_s.IRK5[K][2] = 6;     // start time of the member leg -> position 5
-    pb_s.IRK6[K][3] = 0;     // closing leg's time position outside: skipped
-    pb_s.IRK1[K][2] = 2;     // counts of the member leg -> positions 1 and 3
-    pb_s.IRK3[K][2] = 4;
-    pb_s.IRL1[2][1] = 1;
-    pb_s.IRL2[2][1] = 1;
+    pb.RRK3[K][2] = 4.0f;  // member leg may start at 4: waits 2
+    pb.IRK5[K][2] = 6;     // start time of the member leg -> position 5
+    pb.IRK6[K][3] = 0;     // closing leg's time position outside: skipped
+    pb.IRK1[K][2] = 2;     // counts of the member leg -> positions 1 and 3
+    pb.IRK3[K][2] = 4;
+    pb.IRL1[2][1] = 1;
+    pb.IRL2[2][1] = 1;
     s.acpl(2, NCK) = 0.5;  // time offset
     s.acpl(1, NCK) = 100.0;
     s.acpl(1, NCK - 1) = -1.0;
@@ -139,13 +138,13 @@ TEST(Proposal, ChainRejections) {
 
 TEST(Proposal, SingleLegOfTheLastVariable) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     optimum({0.0, 0.0, 0.0, 1.0});
     entry(4, 0, 0, 1, 4, 6.0, 3.0f);
     s.acpl(2, NCK) = 1.0;
     s.acpl(1, NCK) = 2.0;
     s.acpl(1, NCK - 1) = 0.5;
-    pb_s.PRSW = 1;
+    pb.PRSW = 1;
     kav::solver::proposal(st().fam);
     ASSERT_EQ(s.IREJ, 0);
     EXPECT_EQ(s.PROPX[K][1][6], 4.0);

@@ -15,29 +15,29 @@ using decomp::DecompState;
 // `score` and the attribute words given.
 void setup(DecompState& s, const std::vector<double>& x) {
     auto& sv = s.sv;
-    auto& pb_sv = s.pb;
-    pb_sv.NSUB = 2;
+    auto& pb = s.pb;
+    pb.NSUB = 2;
     sv.LEVEL = 1;
     sv.BIG = 1e30;
-    pb_sv.NCK[1] = 7;
-    pb_sv.NZK[1] = 3;
-    pb_sv.NCK[2] = 5;
-    pb_sv.NZK[2] = 2;
+    pb.NCK[1] = 7;
+    pb.NZK[1] = 3;
+    pb.NCK[2] = 5;
+    pb.NZK[2] = 2;
     sv.NBRPT = 1;
-    pb_sv.PRSW = 0;
-    pb_sv.NZOTOT = 5;
+    pb.PRSW = 0;
+    pb.NZOTOT = 5;
     int d = 2;
     for (int k = 1; k <= 2; ++k)
-        for (int v = 1; v <= pb_sv.NZK[k]; ++v, ++d) {
-            pb_sv.ZPRB[d] = static_cast<int16_t>(k);
-            pb_sv.ZLAB[d] = static_cast<int16_t>(5000 + v);
-            pb_sv.ZOVD[d][1] = 1.0;
-            pb_sv.ZOVR[d][1] = 1.0f;
+        for (int v = 1; v <= pb.NZK[k]; ++v, ++d) {
+            pb.ZPRB[d] = static_cast<int16_t>(k);
+            pb.ZLAB[d] = static_cast<int16_t>(5000 + v);
+            pb.ZOVD[d][1] = 1.0;
+            pb.ZOVR[d][1] = 1.0f;
             // Distinct nodes: nothing linked unless a test says so.
-            pb_sv.IZA1[d] = static_cast<int16_t>(10 * d + 1);
-            pb_sv.IZA2[d] = static_cast<int16_t>(10 * d + 2);
-            pb_sv.IZA3[d] = 1;
-            pb_sv.IZA4[d] = 1;
+            pb.IZA1[d] = static_cast<int16_t>(10 * d + 1);
+            pb.IZA2[d] = static_cast<int16_t>(10 * d + 2);
+            pb.IZA3[d] = 1;
+            pb.IZA4[d] = 1;
         }
     for (size_t i = 0; i < x.size(); ++i) s.ms.xcur(1, static_cast<int>(i) + 1) = x[i];
     sv.IERR = 0;
@@ -118,16 +118,16 @@ TEST(Select, VariablesLinkedToAPointAtOneWaitForTheSecondSweep) {
     FreshState st;
     setup(*st, {0.5, 0.95, 0.5, 0, 0, 0.5, 0.5, 0});
     auto& sv = st->sv;
-    auto& pb_sv = st->pb;
+    auto& pb = st->pb;
     // Point: K=2 v1 fixed at 1.  K=1 v2 shares its start node (resource link).
     sv.NBRPT = 2;
     sv.IBPPRB[2] = 2;
     sv.IBPVAR[2] = 5001;
     sv.IBOTH[2] = 1;
-    pb_sv.IZA1[3] = pb_sv.IZA1[5];
+    pb.IZA1[3] = pb.IZA1[5];
     // K=2 v2 is pair-linked to it (same end node and code).
-    pb_sv.IZA2[6] = pb_sv.IZA2[5];
-    pb_sv.IZA4[6] = pb_sv.IZA4[5];
+    pb.IZA2[6] = pb.IZA2[5];
+    pb.IZA4[6] = pb.IZA4[5];
     // Slots behind the new one must stay as they are.
     for (int n = 3; n <= 20; ++n) sv.IBPVAR[n] = -1;
     solver::select_branch(st->fam);

@@ -124,7 +124,7 @@ TEST(Simplx, RandomSubproblemsAgreeWithGlpk) {
         kav::test::LpResult ref = kav::test::solve_lp(kav::test::oracle_lp(p));
         ASSERT_EQ(ref.status, kav::test::LpStatus::optimal) << "instance " << inst;
         SolverState& s = st().sv;
-        auto& pb_s = st().pb;
+        auto& pb = st().pb;
         kav::test::load(st(), p, K);
         simplx(st().fam, 1);
         ASSERT_EQ(s.IERR, 0) << "instance " << inst;
@@ -149,7 +149,7 @@ TEST(Simplx, RandomSubproblemsAgreeWithGlpk) {
         // Re-priced solve from the stored basis: a price on a coupling row
         // and a changed objective.
         std::uniform_real_distribution<double> u(-1.0, 1.0);
-        pb_s.NCROW = 3;
+        pb.NCROW = 3;
         std::vector<double> cost(p.ncol + 1, 0.0);
         const double pim = 1e-5 * (1.0 + u(g));
         s.PIM[2] = pim;
@@ -291,16 +291,16 @@ TEST(Simplx, AllZeroRowIsRemovedOnlyInsideBranchAndBound) {
 
 TEST(Simplx, RowClassRangeIsClampedToTheTableau) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     SubLp p = small_lp();
     kav::test::load(st(), p, K);
-    pb_s.KCODE[K] = 100;
+    pb.KCODE[K] = 100;
     // Class 1 covers row 2 (z1 + z2 + x3 <= 1.5); the range reaches far
     // beyond the tableau.
-    pb_s.IKA[K][1] = -7;
-    pb_s.IKB[K][1] = 2;
-    pb_s.IKA[K][6] = 3;
-    pb_s.IKB[K][6] = 3000;
+    pb.IKA[K][1] = -7;
+    pb.IKB[K][1] = 2;
+    pb.IKA[K][6] = 3;
+    pb.IKB[K][6] = 3000;
     s.NBRPT = 2;
     s.IBPPRB[2] = K;
     s.IBPVAR[2] = 5001;
@@ -314,7 +314,7 @@ TEST(Simplx, RowClassRangeIsClampedToTheTableau) {
 
 TEST(Simplx, LinkedPointsStayLocalAndNeverPassTheListEnd) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     SubLp p = small_lp();
     p.nz = 3;  // z1, z2, z3 and one continuous variable
     p.ncol = 5;
@@ -322,11 +322,11 @@ TEST(Simplx, LinkedPointsStayLocalAndNeverPassTheListEnd) {
     p.a = {{0, 5.0, 1.0, 1.0, 1.0, 0.0}};
     p.type = {'L'};
     kav::test::load(st(), p, K);
-    pb_s.KCODE[K] = 100;
+    pb.KCODE[K] = 100;
     // z1 and z2 are pair-linked (same start word and code); z3 not.
-    pb_s.IZA1[2] = 7, pb_s.IZA3[2] = 1, pb_s.IZA2[2] = 8, pb_s.IZA4[2] = 2;
-    pb_s.IZA1[3] = 7, pb_s.IZA3[3] = 1, pb_s.IZA2[3] = 9, pb_s.IZA4[3] = 3;
-    pb_s.IZA1[4] = 4, pb_s.IZA3[4] = 2, pb_s.IZA2[4] = 5, pb_s.IZA4[4] = 4;
+    pb.IZA1[2] = 7, pb.IZA3[2] = 1, pb.IZA2[2] = 8, pb.IZA4[2] = 2;
+    pb.IZA1[3] = 7, pb.IZA3[3] = 1, pb.IZA2[3] = 9, pb.IZA4[3] = 3;
+    pb.IZA1[4] = 4, pb.IZA3[4] = 2, pb.IZA2[4] = 5, pb.IZA4[4] = 4;
     // The list is full but for one slot: the point on z1 sits in the last
     // used slot.
     s.NBRPT = kav::decomp::BPMAX - 1;
@@ -419,11 +419,11 @@ TEST(Simplx, InfeasiblePhaseOneGivesFiveOutsideAndSevenInsideBranchAndBound) {
 // solve exchanges instead.
 void near_singular_flip(double twc) {
     SolverState& s = st().sv;
-    auto& pb_s = st().pb;
+    auto& pb = st().pb;
     SubLp p = small_lp();
     kav::test::load(st(), p, K);
-    pb_s.NCK[K] = 3;
-    pb_s.NZK[K] = 1;
+    pb.NCK[K] = 3;
+    pb.NZK[K] = 1;
     s.CSCL[K][1] = s.CSCL[K][2] = s.CSCL[K][3] = 1.0;
     s.OSCL[K] = 1.0;
     s.M = 3;
@@ -484,11 +484,11 @@ TEST(Simplx, StepsWithoutProgressStopAsNoPivotPossible) {
     kav::test::TempDataDir dir;
     DecompState& ds = st();
     SolverState& s = ds.sv;
-    auto& pb_s = ds.pb;
+    auto& pb = ds.pb;
     ds.pnt.open(dir.file("IDLE.PNT"));
     kav::test::load(ds, small_lp(), K);
-    pb_s.NCK[K] = 4;
-    pb_s.NZK[K] = 0;
+    pb.NCK[K] = 4;
+    pb.NZK[K] = 0;
     for (int j = 1; j <= 4; ++j) s.CSCL[K][j] = 1.0;
     s.OSCL[K] = 1.0;
     s.M = 4;

@@ -28,7 +28,7 @@ inline double& el(decomp::SolverState& s, int i, int j) { return s.t(i, j); }
 // resets the words SIMPLX reads.
 inline void load(decomp::DecompState& ds, const SubLp& p, int k, bool weight_row = true) {
     decomp::SolverState& s = ds.sv;
-    auto& pb_s = ds.pb;
+    auto& pb = ds.pb;
     s.TOLZER = 5e-18;
     s.TOLELM = 5e-8;
     s.TOLPIV = 5e-6;
@@ -36,11 +36,11 @@ inline void load(decomp::DecompState& ds, const SubLp& p, int k, bool weight_row
     s.BIG = 1e30;
     s.PRTSW = 0;
     s.DMPSW = 0;
-    pb_s.NSUB = static_cast<int16_t>(k);
-    pb_s.NCRES = 0;
-    pb_s.NLEVEL = 0;
-    pb_s.NCROW = 2;
-    pb_s.PRSW = 0;
+    pb.NSUB = static_cast<int16_t>(k);
+    pb.NCRES = 0;
+    pb.NLEVEL = 0;
+    pb.NCROW = 2;
+    pb.PRSW = 0;
     s.LEVEL = 1;
     s.RESV[1] = 0.0;
     s.KCUR = static_cast<int16_t>(k);
@@ -97,25 +97,25 @@ inline void load(decomp::DecompState& ds, const SubLp& p, int k, bool weight_row
     }
     for (int j = 1; j <= n; ++j) s.ICOLSV[j] = s.ICOL[j];
     s.NSV = static_cast<int16_t>(n);
-    pb_s.NCK[k] = static_cast<int16_t>(n);
-    pb_s.NZK[k] = static_cast<int16_t>(p.nz);
-    pb_s.KCODE[k] = 501;
+    pb.NCK[k] = static_cast<int16_t>(n);
+    pb.NZK[k] = static_cast<int16_t>(p.nz);
+    pb.KCODE[k] = 501;
     s.KADJ[k] = 0.0;
     s.NPROP[k] = 0;
     s.ITERK[k] = 0;
-    for (int q = 1; q <= 6; ++q) pb_s.IKA[k][q] = pb_s.IKB[k][q] = 0;
+    for (int q = 1; q <= 6; ++q) pb.IKA[k][q] = pb.IKB[k][q] = 0;
     // Coupling matrix: row 1 the objective, row 2 (NCROW) the time row.
     for (int j = 1; j <= n; ++j) {
         s.acpl(1, j) = j >= 2 ? p.c[j] : 0.0;
         s.acpl(2, j) = 0.0;
     }
     // 0-Z entries for every 0-Z variable of k.
-    pb_s.NZOTOT = static_cast<int16_t>(p.nz);
+    pb.NZOTOT = static_cast<int16_t>(p.nz);
     for (int v = 1; v <= p.nz; ++v) {
         const int d = v + 1;
-        pb_s.ZPRB[d] = static_cast<int16_t>(k);
-        pb_s.ZLAB[d] = static_cast<int16_t>(5000 + v);
-        pb_s.IZA1[d] = pb_s.IZA2[d] = pb_s.IZA3[d] = pb_s.IZA4[d] = 0;
+        pb.ZPRB[d] = static_cast<int16_t>(k);
+        pb.ZLAB[d] = static_cast<int16_t>(5000 + v);
+        pb.IZA1[d] = pb.IZA2[d] = pb.IZA3[d] = pb.IZA4[d] = 0;
     }
     s.NBRPT = 1;
     s.IBPVAR[1] = 0;
