@@ -22,6 +22,7 @@
 #include "dlines.hpp"
 #include "master.hpp"
 #include "packed.hpp"
+#include "results.hpp"
 #include "select.hpp"
 #include "state.hpp"
 #include "store.hpp"
@@ -66,10 +67,11 @@ void close_units(DriverState& dv) {
     for (BinUnit* x : u) x->close();
 }
 
-// Opens a unit on a file of the data directory; a failure prints its status
-// and stores `code`.
-bool open_unit(DecompState& ds, BinUnit& u, const char* name, int16_t code) {
-    int st = u.open(data_path(name), BinUnit::Mode::sequential);
+// Opens a unit on a file of the data directory (the hand-off files only for
+// reading); a failure prints its status and stores `code`.
+bool open_unit(DecompState& ds, BinUnit& u, const char* name, int16_t code,
+               BinUnit::Access access = BinUnit::Access::update) {
+    int st = u.open(data_path(name), BinUnit::Mode::sequential, access);
     if (st != 0) {
         status(ds, {static_cast<int32_t>(st)});
         ds.sv.IERR = code;
@@ -605,21 +607,21 @@ Flow level_pass(DecompState& ds) {
     dv.NVSUM = 0;
     dv.PAR5RD = false;
 
-    if (!open_unit(ds, dv.par1, "PAR1.DAT", 36)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par2, "PAR2.DAT", 37)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par3, "PAR3.DAT", 38)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par1, "PAR1.DAT", 36, BinUnit::Access::read)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par2, "PAR2.DAT", 37, BinUnit::Access::read)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par3, "PAR3.DAT", 38, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.par5, "PAR5.DAT", 40)) return Flow::error_exit;
     Flow f = read_par1_header(ds);
     if (f != Flow::go) return f;
     f = read_par1_rest(ds);
     if (f != Flow::go) return f;
-    if (!open_unit(ds, dv.tab0, "TAB0.DAT", 20)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab0, "TAB0.DAT", 20, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.tab, "TAB.DAT", 27)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", 21)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", 21, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.itab, "1TAB.DAT", 28)) return Flow::error_exit;
-    if (!open_unit(ds, dv.tab20, "TAB20.DAT", 20)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab20, "TAB20.DAT", 20, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.tab2, "TAB2.DAT", 27)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", 21)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", 21, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.itab2, "1TAB2.DAT", 28)) return Flow::error_exit;
     for (int32_t k = 1; k <= sv.NSUB; ++k) {
         f = setup_subproblem(ds, k);
@@ -637,15 +639,16 @@ void final_output(DecompState& ds) {
     for (int32_t k = 1; k <= nsub; ++k)
         ds.pnt.write(dl::total_iter_prob(), {static_cast<int16_t>(k), sv.ITERK[k]});
     ds.pnt.write(dl::total_iter_master(), {dv.NITMAS});
-    // Results go behind the 2-byte flag word; nothing is written when the
-    // file did not open.
-    if (dv.par5.is_open() && dv.par5.seek(2) == 0) {
-        dv.par5.put_n(&sv.RESV[1], NLEV);
-        int16_t nvres = dv.NVRES < 0 ? int16_t{0} : dv.NVRES;
-        dv.par5.put(nvres);
+    // Results go behind the 2-byte flag word, whole or not at all (the
+    // read-back then finds no results); nothing is written when the file
+    // did not open.
+    if (dv.par5.is_open()) {
+        const int16_t nvres = dv.NVRES < 0 ? int16_t{0} : dv.NVRES;
+        results::Record r(&sv.RESV[1], nvres);
         const int32_t nl = levels(sv);
         for (int32_t l = 1; l <= nl; ++l)
-            for (int32_t i = 1; i <= nvres; ++i) dv.par5.put(dv.xres(l, i));
+            for (int32_t i = 1; i <= nvres; ++i) r.value(dv.xres(l, i));
+        results::write(dv.par5, r);
     }
     close_units(dv);
     sleep_ms(500);
