@@ -92,12 +92,12 @@ int16_t read_subproblems(MpiState& st, DecompState& ds, Reader& r) {
     const int32_t nsub = st.NSUB, ncres = st.NCRES, nl = st.NLEVEL + 1;
     Reader p3{st.par3};
     {
-        const int s1 = st.tab.open(data_path("C:\\KAV\\TAB.DAT"));
+        const int s1 = st.tab.open(data_path("C:\\KAV\\TAB.DAT"), BinUnit::Mode::sequential, BinUnit::Access::read);
         if (s1 != 0) {
             st.pnt.write(fmt::lines::status_line(), {int32_t{s1}});
             return 27;
         }
-        const int s2 = st.itab.open(data_path("C:\\KAV\\1TAB.DAT"));
+        const int s2 = st.itab.open(data_path("C:\\KAV\\1TAB.DAT"), BinUnit::Mode::sequential, BinUnit::Access::read);
         if (s2 != 0) {
             st.pnt.write(fmt::lines::status_line(), {int32_t{s2}});
             return 28;
@@ -291,8 +291,9 @@ void ProblemRecord::store(SolverState& sv, int32_t k) const {
 }
 
 int16_t open_input(MpiState& st) {
-    auto open = [&](BinUnit& u, const char* name, int16_t code) {
-        const int s = u.open(data_path(name));
+    // PAR5.DAT takes the results; the others are only read.
+    auto open = [&](BinUnit& u, const char* name, int16_t code, BinUnit::Access access = BinUnit::Access::read) {
+        const int s = u.open(data_path(name), BinUnit::Mode::sequential, access);
         if (s == 0) return true;
         st.pnt.write(fmt::lines::status_line(), {int32_t{s}});
         st.IERR = code;
@@ -300,7 +301,7 @@ int16_t open_input(MpiState& st) {
     };
     if (!open(st.par1, "C:\\KAV\\PAR1.DAT", 36)) return st.IERR;
     if (!open(st.par3, "C:\\KAV\\PAR3.DAT", 38)) return st.IERR;
-    if (!open(st.par5, "C:\\KAV\\PAR5.DAT", 40)) return st.IERR;
+    if (!open(st.par5, "C:\\KAV\\PAR5.DAT", 40, BinUnit::Access::update)) return st.IERR;
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "comm.hpp"
 #include "dlines.hpp"
 #include "input.hpp"
+#include "results.hpp"
 #include "search.hpp"
 #include "worker.hpp"
 
@@ -39,9 +40,17 @@ void write_no_results(MpiState& st) {
         const std::string path = data_path("C:\\KAV\\PAR5.DAT");
         if (::access(path.c_str(), F_OK) != 0 || st.par5.open(path) != 0) return;
     }
-    if (st.par5.seek(2) != 0) return;
-    for (int l = 0; l < 6; ++l) st.par5.put(37.0);
-    st.par5.put(int16_t{0});
+    results::write(st.par5, results::no_result());
+}
+
+// A print file that could not be opened or written whole: one line on
+// standard error; the process then ends with status 1.
+int print_report(const MpiState& st) {
+    if (st.pnt.status() == 0) return 0;
+    const char* verb = st.pnt.is_open() ? "write" : "open";
+    std::fprintf(stderr, "kavmpi: rank %d: %s\n", st.MYID,
+                 describe_failure(verb, st.pnt.path(), st.pnt.status()).c_str());
+    return 1;
 }
 
 // A failure before every worker has its set-up: the error line, the results
@@ -51,24 +60,33 @@ void write_no_results(MpiState& st) {
     st.pnt.write(decomp::dl::error_line_mpi(), {problem, st.IERR});
     write_no_results(st);
     st.par5.close();  // the record must be in the file before the abort
+    print_report(st);
     st.pnt.close();
     abort_all(1);
 }
 
-void master_run(MpiState& st) {
+int master_run(MpiState& st) {
     DecompBox box;
     set_constants(box->sv);
     st.KPROC = 0;
     st.KMAST = 3;  // the values the start-up's stop-word loops leave
     st.KSUB = 31;
-    st.pnt.open(data_path("C:\\KAV\\KAV100.PNT"));
+    if (st.pnt.open(data_path("C:\\KAV\\KAV100.PNT")) != 0 && !data_dir_exists()) {
+        // Without the folder nothing can be read or written: say why, once.
+        std::fprintf(stderr, "kavmpi: %s\n", describe_failure("open", st.pnt.path(), st.pnt.status()).c_str());
+        abort_all(1);
+    }
     st.pnt.write(fmt::lines::banner3(), {int32_t{1}});
     if (open_input(st) != 0) setup_failure(st, 1000 * st.KMAST + st.KSUB);
     st.IERR = read_header(st);
     if (st.IERR != 0) setup_failure(st, 777);
     st.IERR = read_and_send(st, *box);
     if (st.IERR != 0) setup_failure(st, (st.IERR == 27 || st.IERR == 28) ? 1000 * st.KMAST + st.KSUB : 777);
-    master_search(st, box);
+    if (const int status = master_search(st, box); status != 0) {
+        std::fprintf(stderr, "kavmpi: %s\n", describe_failure("write", data_path("C:\\KAV\\PAR5.DAT"), status).c_str());
+        return 1;
+    }
+    return 0;
 }
 
 void worker_run(MpiState& st) {
@@ -109,15 +127,18 @@ DecompBox::~DecompBox() {
 
 int main(int argc, char** argv) {
     sse_flush_denormals();
+    file_size_limit_as_status();
     MPI_Init(&argc, &argv);
     MpiState st;
     MPI_Comm_size(MPI_COMM_WORLD, &st.NPROCS);
     MPI_Comm_rank(MPI_COMM_WORLD, &st.MYID);
+    int status = 0;
     if (st.MYID == 0)
-        master_run(st);
+        status = master_run(st);
     else
         worker_run(st);
+    status |= print_report(st);
     st.pnt.close();
     MPI_Finalize();
-    return 0;
+    return status;
 }

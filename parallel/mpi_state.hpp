@@ -24,6 +24,7 @@ constexpr int16_t ERR_NPROCS = 111;     // the process count is not 2 * NSUB + 1
 constexpr int16_t ERR_READ_PAR3 = 130;
 constexpr int16_t ERR_READ_TAB = 140;
 constexpr int16_t ERR_READ_PAR5 = 150;
+constexpr int16_t ERR_WRITE_PAR5 = 160;  // the results record cannot be written to PAR5.DAT
 
 // A decomposition state on the heap (zero pages until touched).
 struct DecompBox {

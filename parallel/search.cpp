@@ -18,6 +18,7 @@
 #include "driver.hpp"
 #include "master.hpp"
 #include "packed.hpp"
+#include "results.hpp"
 #include "select.hpp"
 
 namespace kav::mpi {
@@ -101,6 +102,8 @@ public:
     }
 
     void run();
+    // 0, or the status of a failed write of the results record.
+    int par5_status() const { return par5_status_; }
 
 private:
     SolverState& sv(int m) { return d_[m]->sv; }
@@ -112,6 +115,7 @@ private:
     void sync_points(int m);
     void error_first(int m);
     void error_second(int m, int16_t code);
+    bool write_results();
     void results();
 
     MpiState& st_;
@@ -140,6 +144,7 @@ private:
     int16_t lastit_[3][NPROB + 1] = {};
     float newcol_[3][NPROB + 1] = {};
     double own_[3][NPROB + 1] = {};  // the new proposal's own objective
+    int par5_status_ = 0;  // status of a failed write of the results record
 };
 
 bool Search::level_setup(int16_t l) {
@@ -351,13 +356,23 @@ void Search::error_second(int m, int16_t code) {
     st_.pnt.write(dl::error_line_mpi(), {1000 * m + 777, code});
 }
 
+// The results record as it stands into PAR5.DAT; a failed write prints the
+// error line with code 160.
+bool Search::write_results() {
+    double resv[NLEV];
+    for (int l = 1; l <= NLEV; ++l) resv[l - 1] = l <= nl_ ? resv_[l] : 37.0;
+    results::Record r(resv, static_cast<int16_t>(nvres_));
+    for (int l = 1; l <= nl_; ++l)
+        for (int32_t j = 0; j < nvres_; ++j) r.value(xres_[l][static_cast<size_t>(j)]);
+    par5_status_ = results::write(st_.par5, r);
+    if (par5_status_ == 0) return true;
+    st_.IERR = ERR_WRITE_PAR5;
+    st_.pnt.write(dl::error_line_mpi(), {int16_t{777}, st_.IERR});
+    return false;
+}
+
 void Search::results() {
-    if (st_.par5.seek(2) == 0) {
-        for (int l = 1; l <= NLEV; ++l) st_.par5.put(l <= nl_ ? resv_[l] : 37.0);
-        st_.par5.put(static_cast<int16_t>(nvres_));
-        for (int l = 1; l <= nl_; ++l)
-            for (int32_t j = 0; j < nvres_; ++j) st_.par5.put(xres_[l][static_cast<size_t>(j)]);
-    }
+    if (par5_status_ == 0) write_results();
     st_.par1.close();
     st_.par3.close();
     st_.par5.close();
@@ -373,6 +388,9 @@ void Search::results() {
 }
 
 void Search::run() {
+    // Until the search has results, the record says "no result" for the
+    // run's levels: a run that dies on the way leaves that behind.
+    if (!write_results()) return results();
     level_ = 1;
     for (;;) {
         if (!level_setup(level_)) {
@@ -551,9 +569,10 @@ void Search::run() {
 
 }  // namespace
 
-void master_search(MpiState& st, DecompBox& ds) {
+int master_search(MpiState& st, DecompBox& ds) {
     auto s = std::make_unique<Search>(st, ds);
     s->run();
+    return s->par5_status();
 }
 
 }  // namespace kav::mpi

@@ -7,6 +7,7 @@
 namespace kav::mpi {
 
 // `ds` holds what the input set gave (it becomes master problem 1).
-void master_search(MpiState& st, DecompBox& ds);
+// Returns 0, or the status of a failed write of the results record.
+int master_search(MpiState& st, DecompBox& ds);
 
 }  // namespace kav::mpi
