@@ -8,6 +8,8 @@
 // the outermost level, so the group's repeat count applies again.
 #include "fmt.hpp"
 
+#include "platform.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -450,65 +452,78 @@ std::string edit_A(std::string_view s, int w) {
 
 // ---------------------------------------------------------------- print unit
 
+struct PrintUnit::File {
+    int fd = -1;
+    bool cut = false;   // the old content has been dropped
+    int64_t end = 0;    // end of the last whole record group written
+    int failed = 0;     // status of the first failed write
+    ~File() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
 PrintUnit::~PrintUnit() { close(); }
 
 int PrintUnit::open(const std::string& path) {
     close();
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return errno != 0 ? errno : EIO;
-    fd_ = fd;
-    cut_ = false;
     path_ = path;
+    const int fd = open_regular_file(path, true, open_status_);
+    if (fd < 0) return open_status_;
+    file_ = std::make_shared<File>();
+    file_->fd = fd;
     return 0;
 }
 
 int PrintUnit::share(const PrintUnit& other) {
     close();
-    if (other.fd_ < 0) return EBADF;
-    const int fd = ::dup(other.fd_);
-    if (fd < 0) return errno != 0 ? errno : EIO;
-    fd_ = fd;
-    cut_ = true;
+    if (!other.is_open()) return EBADF;
+    file_ = other.file_;
     path_ = other.path_;
     return 0;
 }
 
 void PrintUnit::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    cut_ = false;
+    file_.reset();
+    open_status_ = 0;
     path_.clear();
 }
 
+bool PrintUnit::is_open() const { return file_ != nullptr; }
+
+int PrintUnit::status() const { return file_ ? file_->failed : open_status_; }
+
 void PrintUnit::write(const Format& f, std::span<const Item> items) {
-    if (fd_ < 0) return;
+    if (!file_ || file_->failed != 0) return;
     write_text(f.render(items));
 }
 
 void PrintUnit::write_text(std::string_view text) {
-    if (fd_ < 0) return;
-    if (!cut_) {
+    if (!file_ || file_->failed != 0) return;
+    File& f = *file_;
+    if (!f.cut) {
         // The file is written again from its start: its old lines go with
         // the first record.
-        if (::ftruncate(fd_, 0) != 0) { /* a device or pipe: nothing to cut */ }
-        ::lseek(fd_, 0, SEEK_SET);
-        cut_ = true;
+        if (::ftruncate(f.fd, 0) != 0) { /* the write below tells */ }
+        ::lseek(f.fd, 0, SEEK_SET);
+        f.cut = true;
+        f.end = 0;
     }
     // Unbuffered writes: every finished line is in the file at once.
     const char* p = text.data();
     size_t left = text.size();
     while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // printing never fails a call
+        ssize_t n = ::write(f.fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // The file keeps its whole record groups; nothing more is written.
+            f.failed = n < 0 && errno != 0 ? errno : EIO;
+            if (::ftruncate(f.fd, static_cast<off_t>(f.end)) != 0) { /* as full as it gets */ }
+            return;
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
+    f.end += static_cast<int64_t>(text.size());
 }
 
 

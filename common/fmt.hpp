@@ -85,9 +85,17 @@ std::string edit_A(std::string_view s, int w);
 // The print unit (unit 8): one formatted text file at a time.  Opening
 // another file closes the one open.  A missing file is created; an existing
 // file is written again from its start (its old lines disappear with the
-// first record written).  Every record group is flushed when written, so a
-// reader sees every finished line.  When no file is open (or the open
-// failed) lines are dropped silently: printing never fails a call.
+// first record written).  Only a regular file is taken: a pipe, device or
+// folder in its place fails the open (a pipe would block the program once
+// its buffer is full, the program being its only reader).  Every record
+// group is written to the file at once, so a reader sees every finished
+// line.
+//
+// Printing never fails a call.  When no file is open (or the open failed)
+// lines are dropped.  When a write fails (a full disk, a file-size limit)
+// the file is cut back to the end of the last whole record group and every
+// later line is dropped, so the file holds whole lines without gaps;
+// status() tells the program that its print file is incomplete.
 class PrintUnit {
 public:
     PrintUnit() = default;
@@ -96,16 +104,20 @@ public:
     PrintUnit& operator=(const PrintUnit&) = delete;
 
     // Opens `path` as given (callers map the system's fixed names through
-    // kav::data_path).  Returns 0 or the nonzero status (errno) of the
-    // failed open; the unit is then closed.
+    // kav::data_path).  Returns 0 or the nonzero status of the failed open
+    // (errno; EISDIR for a folder, EINVAL for a pipe, device or socket); the
+    // unit is then closed.
     int open(const std::string& path);
-    // Writes into the file of `other` at its position (the two units share
-    // one file offset), so several writers of one program keep line order.
-    // Call after `other` has written its first line.
+    // Writes into the file of `other` (the two units share the file, its
+    // position and its status), so several writers of one program keep
+    // line order.  Call after `other` has written its first line.
     int share(const PrintUnit& other);
     void close();
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const;
+    // The path of the last open, also when it failed.
     const std::string& path() const { return path_; }
+    // 0, the status of the failed open, or that of the first failed write.
+    int status() const;
 
     void write(const Format& f, std::span<const Item> items);
     void write(const Format& f, std::initializer_list<Item> items) {
@@ -114,9 +126,10 @@ public:
     // Raw text (already formatted lines, each ended by '\n').
     void write_text(std::string_view text);
 
+    struct File;  // the open file, shared by the units that share it (internal)
 private:
-    int fd_ = -1;
-    bool cut_ = false;  // the old content has been dropped
+    std::shared_ptr<File> file_;
+    int open_status_ = 0;
     std::string path_;
 };
 

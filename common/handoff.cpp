@@ -236,4 +236,25 @@ void put_no_results(Out& out) {
     put(out, h);
 }
 
+namespace {
+
+std::vector<char> no_result_bytes() {
+    std::vector<char> b;
+    Out out{b};
+    put_no_results(out);
+    return b;
+}
+
+}  // namespace
+
+int write_record(BinUnit& par5, const std::vector<char>& record) {
+    const int status = par5.write_end(RESULTS_AT, record.data(), record.size());
+    if (status == IO_OK) return IO_OK;
+    const std::vector<char> none = no_result_bytes();
+    if (none != record) par5.write_end(RESULTS_AT, none.data(), none.size());
+    return status;
+}
+
+int write_no_results(BinUnit& par5) { return write_record(par5, no_result_bytes()); }
+
 }  // namespace kav::handoff

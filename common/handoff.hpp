@@ -233,4 +233,21 @@ void put_results(Out& out, const double* resv6, int16_t nvres, int32_t levels, V
 // The same with no result at any level: six times 37.0 and a count of 0.
 void put_no_results(Out& out);
 
+// The results record written into "PAR5.DAT" whole: it is built in memory
+// and written behind the flag word as the end of the file, so that the file
+// holds either a whole record or none.  A record that cannot be written
+// whole (a full disk, a file-size limit) is replaced by the no-result
+// record, and when even that cannot be written the file keeps only its
+// flag word; a reader never finds a short record that looks like results.
+// Returns 0, or the status of the failed write.
+int write_record(BinUnit& par5, const std::vector<char>& record);
+template <class Value>
+int write_results(BinUnit& par5, const double* resv6, int16_t nvres, int32_t levels, Value value) {
+    std::vector<char> b;
+    Out out{b};
+    put_results(out, resv6, nvres, levels, value);
+    return write_record(par5, b);
+}
+int write_no_results(BinUnit& par5);
+
 }  // namespace kav::handoff

@@ -5,7 +5,9 @@
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -46,9 +48,66 @@ void real_sleep(int32_t ms) {
 
 SleepFn g_sleep = &real_sleep;
 
+// Opens `path` without ever blocking (a pipe with no writer would block a
+// plain open for reading) and keeps it only when it is a regular file.
+// Returns the descriptor, or -1 with the status in `status`.
+int open_regular(const std::string& path, int flags, int& status) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        status = errno_or(EIO);
+        return -1;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        status = errno_or(EIO);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        status = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    status = 0;
+    return fd;
+}
+
 }  // namespace
 
+int open_regular_file(const std::string& path, bool for_update, int& status) {
+    return open_regular(path, for_update ? O_RDWR : O_RDONLY, status);
+}
+
+
 // ---- data directory ---------------------------------------------------------
+
+std::string data_dir() {
+    if (const char* env = std::getenv("KAV_DATA_DIR"); env != nullptr && *env != '\0') return env;
+    return "./KAV";
+}
+
+bool data_dir_exists() {
+    struct stat st{};
+    return ::stat(data_dir().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string describe_failure(std::string_view verb, const std::string& path, int status) {
+    std::string head = "cannot " + std::string(verb) + " " + path + ": ";
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st{};
+    if (::stat(dir.c_str(), &st) != 0) return head + "the data directory " + dir + " does not exist";
+    if (!S_ISDIR(st.st_mode)) return head + "the data directory " + dir + " is not a folder";
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return head + "not a regular file";
+    if (status == IO_EOF) return head + "end of file";
+    return head + std::strerror(status > 0 ? status : EIO);
+}
+
+void file_size_limit_as_status() { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::string data_path(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
@@ -63,11 +122,7 @@ std::string data_path(std::string_view name) {
         name.remove_prefix(7);
     }
 
-    std::string dir;
-    if (const char* env = std::getenv("KAV_DATA_DIR"); env != nullptr && *env != '\0')
-        dir = env;
-    else
-        dir = "./KAV";
+    std::string dir = data_dir();
     if (dir.back() != '/') dir += '/';
     return dir + std::string(name);
 }
@@ -134,18 +189,13 @@ void sse_flush_denormals() {
 
 BinUnit::~BinUnit() { close(); }
 
-int BinUnit::open(const std::string& path, Mode mode) {
+int BinUnit::open(const std::string& path, Mode mode, Access access) {
     close();
     // Create a missing file, open an existing one at its start; never truncate here.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return errno_or(EIO);
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int e = S_ISREG(st.st_mode) ? errno_or(EIO) : EINVAL;
-        ::close(fd);
-        return e;
-    }
-    std::FILE* fp = ::fdopen(fd, "r+b");
+    int status = 0;
+    const int fd = open_regular(path, access == Access::update ? O_RDWR : O_RDONLY, status);
+    if (fd < 0) return status;
+    std::FILE* fp = ::fdopen(fd, access == Access::update ? "r+b" : "rb");
     if (fp == nullptr) {
         int e = errno_or(EIO);
         ::close(fd);
@@ -157,15 +207,53 @@ int BinUnit::open(const std::string& path, Mode mode) {
     pos_ = 0;
     writing_ = false;
     last_read_ = false;
+    failed_ = 0;
     return IO_OK;
 }
 
-void BinUnit::close() {
-    if (fp_ != nullptr) std::fclose(fp_);
+int BinUnit::flush() {
+    if (fp_ == nullptr) return failed_;
+    if (writing_ && std::fflush(fp_) != 0 && failed_ == 0) failed_ = errno_or(EIO);
+    return failed_;
+}
+
+int BinUnit::close() {
+    int status = failed_;
+    if (fp_ != nullptr && std::fclose(fp_) != 0 && status == 0 && writing_) status = errno_or(EIO);
     fp_ = nullptr;
     pos_ = 0;
     writing_ = false;
     last_read_ = false;
+    failed_ = 0;
+    return status;
+}
+
+int BinUnit::write_end(int64_t offset, const void* p, std::size_t n) {
+    if (fp_ == nullptr) return EBADF;
+    if (offset < 0) return EINVAL;
+    if (const int st = flush(); st != IO_OK) return st;
+    // Straight to the descriptor, so that nothing of the record is left in
+    // a stdio buffer when it cannot all be written.
+    const int fd = ::fileno(fp_);
+    const char* q = static_cast<const char*>(p);
+    std::size_t done = 0;
+    int status = ::ftruncate(fd, static_cast<off_t>(offset)) == 0 ? IO_OK : errno_or(EIO);
+    while (status == IO_OK && done < n) {
+        const ssize_t w = ::pwrite(fd, q + done, n - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (w > 0) done += static_cast<std::size_t>(w);
+        else if (w < 0 && errno == EINTR) continue;
+        else status = w < 0 ? errno_or(EIO) : EIO;
+    }
+    if (status != IO_OK) {
+        if (::ftruncate(fd, static_cast<off_t>(offset)) != 0) { /* the status says it already */ }
+        done = 0;
+    }
+    const int64_t end = offset + static_cast<int64_t>(done);
+    if (::fseeko(fp_, static_cast<off_t>(end), SEEK_SET) != 0 && status == IO_OK) status = errno_or(EIO);
+    pos_ = end;
+    writing_ = false;
+    last_read_ = false;
+    return status;
 }
 
 int BinUnit::seek(int64_t offset) {
@@ -217,6 +305,7 @@ int BinUnit::write(const void* p, std::size_t n) {
     if (put == n) return IO_OK;
     int status = errno_or(EIO);
     std::clearerr(fp_);
+    if (failed_ == 0) failed_ = status;
     return status;
 }
 

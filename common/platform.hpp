@@ -22,6 +22,22 @@ namespace kav {
 // $KAV_DATA_DIR/NAME, or ./KAV/NAME when the variable is unset or empty.
 std::string data_path(std::string_view name);
 
+// The data directory itself, as data_path() uses it ("./KAV" by default).
+std::string data_dir();
+// True when the data directory is there and is a folder.
+bool data_dir_exists();
+
+// One line for a person on why `path` could not be used: `verb` is what was
+// tried ("open", "write"), `status` the unit's status.  Names the data
+// directory when the folder of `path` is missing or not a folder, and says
+// "not a regular file" for a pipe, device or folder in place of the file.
+std::string describe_failure(std::string_view verb, const std::string& path, int status);
+
+// A write beyond the process's file-size limit then fails with a status
+// (EFBIG) instead of ending the process by a signal.  The programs call it
+// at start; the libraries leave the host's signal handling as it is.
+void file_size_limit_as_status();
+
 // Sleep for the given number of milliseconds (no-op for values <= 0).
 void sleep_ms(int32_t ms);
 
@@ -55,6 +71,11 @@ void sse_flush_denormals();
 // ended it, or -1 when no such program can be started.
 int run_and_wait(std::string_view program, std::string_view args);
 
+// Opens a regular file for a unit, creating a missing one, without ever
+// blocking.  Returns the descriptor (close-on-exec), or -1 with the status:
+// EISDIR for a folder, EINVAL for a pipe, device or socket, else errno.
+int open_regular_file(const std::string& path, bool for_update, int& status);
+
 // I/O status of a unit operation: 0 = done, -1 = end of file (a read passed
 // the end of the file), any positive value = an error (the errno value).
 // No unit operation throws.
@@ -70,9 +91,19 @@ enum : int { IO_OK = 0, IO_EOF = -1 };
 // the writes that follow extend it.  So rewriting a file from its start drops
 // its old tail, and writing behind a record just read replaces the rest.
 // Positioned units (seek to a byte offset) overwrite in place and never cut.
+//
+// A unit is opened for update (reading and writing) or for reading only; a
+// file that is only read is opened for reading, so read-only inputs (mode
+// 444, a read-only share) can be used.  Only regular files are taken: a
+// folder gives EISDIR, a pipe, device or socket EINVAL (never a block).
+//
+// Writes are buffered.  The first failed write (a full disk, a file-size
+// limit) is kept: flush() and close() return it, so a writer can tell that
+// its data is not all in the file.
 class BinUnit {
 public:
     enum class Mode { sequential, positioned };
+    enum class Access { update, read };
 
     BinUnit() = default;
     ~BinUnit();
@@ -81,8 +112,10 @@ public:
 
     // Open (closing whatever the unit had open).  Returns 0 or the nonzero
     // status of the failed open (the unit then stays closed).
-    int open(const std::string& path, Mode mode = Mode::sequential);
-    void close();
+    int open(const std::string& path, Mode mode = Mode::sequential, Access access = Access::update);
+    // 0, or the status of the first write since the open that failed.
+    int close();
+    int flush();
     bool is_open() const { return fp_ != nullptr; }
 
     // Position at a byte offset from the start of the file: 0 or nonzero.
@@ -105,6 +138,12 @@ public:
         static_assert(std::is_trivially_copyable_v<T>);
         return write(&v, sizeof v);
     }
+    // Writes n bytes at byte `offset` as the new end of a sequential file
+    // and pushes them to the file.  When they cannot all be written, the
+    // file is cut back to `offset`, so it never ends in a part of them.
+    // Returns 0 or the status of the failure.
+    int write_end(int64_t offset, const void* p, std::size_t n);
+
     // Blocks of n items.
     template <class T>
     int get_n(T* v, std::size_t n) { return read(v, sizeof(T) * n); }
@@ -117,6 +156,7 @@ private:
     int64_t pos_ = 0;
     bool writing_ = false;  // last transfer was a write (the file was cut already)
     bool last_read_ = false;  // stdio needs a seek between a read and a write
+    int failed_ = 0;          // status of the first failed write since the open
 };
 
 }  // namespace kav

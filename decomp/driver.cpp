@@ -68,10 +68,11 @@ void close_units(DriverState& dv) {
     for (BinUnit* x : u) x->close();
 }
 
-// Opens a unit on a file of the data directory; a failure prints its status
-// and stores `code`.
-bool open_unit(DecompState& ds, BinUnit& u, const char* name, int16_t code) {
-    int st = u.open(data_path(name), BinUnit::Mode::sequential);
+// Opens a unit on a file of the data directory (the hand-off files only for
+// reading); a failure prints its status and stores `code`.
+bool open_unit(DecompState& ds, BinUnit& u, const char* name, int16_t code,
+               BinUnit::Access access = BinUnit::Access::update) {
+    int st = u.open(data_path(name), BinUnit::Mode::sequential, access);
     if (st != 0) {
         status(ds, {static_cast<int32_t>(st)});
         ds.sv.IERR = code;
@@ -601,21 +602,21 @@ Flow level_pass(DecompState& ds) {
     dv.NVSUM = 0;
     dv.PAR5RD = false;
 
-    if (!open_unit(ds, dv.par1, "PAR1.DAT", err::OPEN_PAR1)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par2, "PAR2.DAT", err::OPEN_PAR2)) return Flow::error_exit;
-    if (!open_unit(ds, dv.par3, "PAR3.DAT", err::OPEN_PAR3)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par1, "PAR1.DAT", err::OPEN_PAR1, BinUnit::Access::read)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par2, "PAR2.DAT", err::OPEN_PAR2, BinUnit::Access::read)) return Flow::error_exit;
+    if (!open_unit(ds, dv.par3, "PAR3.DAT", err::OPEN_PAR3, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.par5, "PAR5.DAT", err::OPEN_PAR5)) return Flow::error_exit;
     Flow f = read_par1_header(ds);
     if (f != Flow::go) return f;
     f = read_par1_rest(ds);
     if (f != Flow::go) return f;
-    if (!open_unit(ds, dv.tab0, "TAB0.DAT", err::OPEN_TAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab0, "TAB0.DAT", err::OPEN_TAB, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.tab, "TAB.DAT", err::OPEN_TAB0)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", err::OPEN_ITAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab0, "1TAB0.DAT", err::OPEN_ITAB, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.itab, "1TAB.DAT", err::OPEN_1TAB0)) return Flow::error_exit;
-    if (!open_unit(ds, dv.tab20, "TAB20.DAT", err::OPEN_TAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.tab20, "TAB20.DAT", err::OPEN_TAB, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.tab2, "TAB2.DAT", err::OPEN_TAB0)) return Flow::error_exit;
-    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", err::OPEN_ITAB)) return Flow::error_exit;
+    if (!open_unit(ds, dv.itab20, "1TAB20.DAT", err::OPEN_ITAB, BinUnit::Access::read)) return Flow::error_exit;
     if (!open_unit(ds, dv.itab2, "1TAB2.DAT", err::OPEN_1TAB0)) return Flow::error_exit;
     for (int32_t k = 1; k <= pb.NSUB; ++k) {
         f = setup_subproblem(ds, k);
@@ -635,13 +636,13 @@ void final_output(DecompState& ds) {
     for (int32_t k = 1; k <= nsub; ++k)
         ds.pnt.write(f_total_iter_prob(), {static_cast<int16_t>(k), sv.ITERK[k]});
     ds.pnt.write(f_total_iter_master(), {ms.NITMAS});
-    // Results go behind the 2-byte flag word; nothing is written when the
-    // file did not open.
-    if (dv.par5.is_open() && dv.par5.seek(handoff::RESULTS_AT) == 0) {
-        handoff::Out out{dv.par5};
+    // Results go behind the 2-byte flag word, whole or not at all (the
+    // read-back then finds no results); nothing is written when the file
+    // did not open.
+    if (dv.par5.is_open()) {
         const int16_t nvres = ms.NVRES < 0 ? int16_t{0} : ms.NVRES;
-        handoff::put_results(out, &sv.RESV[1], nvres, levels(pb),
-                             [&](int32_t l, int32_t i) { return ms.xres(l, i); });
+        handoff::write_results(dv.par5, &sv.RESV[1], nvres, levels(pb),
+                               [&](int32_t l, int32_t i) { return ms.xres(l, i); });
     }
     close_units(dv);
     sleep_ms(LEVEL_WAIT_MS);

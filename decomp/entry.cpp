@@ -90,8 +90,9 @@ void stop(DecompState& s, int16_t number) {
 }
 
 // Open one hand-off file; a failure prints its status and sets IERR.
-bool open_unit(DecompState& s, BinUnit& u, const char* name, BinUnit::Mode mode, int16_t code) {
-    const int st = u.open(data_path(name), mode);
+bool open_unit(DecompState& s, BinUnit& u, const char* name, BinUnit::Mode mode, int16_t code,
+               BinUnit::Access access = BinUnit::Access::update) {
+    const int st = u.open(data_path(name), mode, access);
     if (st == 0) return true;
     s.pnt.write(fmt::lines::status_line(), {int32_t{st}});
     s.ent.IERR = code;
@@ -539,7 +540,8 @@ void rerun_call(DecompState& s, const Args& a) {
     if (k == 1) {
         using M = BinUnit::Mode;
         if (!open_unit(s, e.par1, "C:\\KAV\\PAR1.DAT", M::sequential, err::OPEN_PAR1) ||
-            !open_unit(s, e.par2, "C:\\KAV\\PAR2.DAT", M::sequential, err::OPEN_PAR2) ||
+            // A rerun keeps PAR2.DAT as the run left it: it is only read.
+            !open_unit(s, e.par2, "C:\\KAV\\PAR2.DAT", M::sequential, err::OPEN_PAR2, BinUnit::Access::read) ||
             !open_unit(s, e.par3, "C:\\KAV\\PAR3.DAT", M::sequential, err::OPEN_PAR3) ||
             !open_unit(s, e.par5, "C:\\KAV\\PAR5.DAT", M::sequential, err::OPEN_PAR5))
             return error_exit(s);

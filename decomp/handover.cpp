@@ -44,7 +44,7 @@ void solve_handover(DecompState& s, int16_t* IFLAG, double* RESV, double* XRES) 
     sleep_ms(e.wait_ms);
     decomp(s);
 
-    int st = e.par5.open(data_path("C:\\KAV\\PAR5.DAT"), BinUnit::Mode::sequential);
+    int st = e.par5.open(data_path("C:\\KAV\\PAR5.DAT"), BinUnit::Mode::sequential, BinUnit::Access::read);
     if (st != 0) {
         s.pnt.write(fmt::lines::status_line(), {static_cast<int32_t>(st)});
         e.IERR = err::OPEN_PAR5_AFTER;

@@ -4,7 +4,8 @@
 // subproblem's PAR2 records behind, TAB.DAT and 1TAB.DAT with the first
 // matrices of all subproblems and then their second matrices.  PAR3.DAT and
 // PAR5.DAT stay as they are.  Usage: input_set_writer [data directory]
-// (default: $KAV_DATA_DIR, else ./KAV).  Exit status 0, or 1 with a message.
+// (default: $KAV_DATA_DIR, else ./KAV).  Exit status 0, or 1 with one line
+// on standard error naming the file (and the folder when it is missing).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +14,17 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "handoff.hpp"
 #include "packed.hpp"
+#include "platform.hpp"
 
 namespace {
 
@@ -27,21 +35,36 @@ constexpr int16_t MAX_SUBPROBLEMS = 60;
 constexpr int16_t MAX_LEVELS_BEYOND_BASE = 5;
 constexpr int32_t INCREMENT_EXTENT = 2000;  // extent 3: increments per level
 
-bool load(const std::string& path, Bytes& out) {
+// 0, or the status of a failed read: a missing file, or a folder, pipe or
+// device in its place (a pipe is never opened, so nothing blocks).
+int load(const std::string& path, Bytes& out) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
+    if (!f) return errno != 0 ? errno : EIO;
     out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    return true;
+    return f.bad() ? EIO : 0;
 }
 
-bool save(const std::string& path, const Bytes& b) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(b.data(), static_cast<std::streamsize>(b.size()));
-    return static_cast<bool>(f);
+// 0, or the status of the failed open or write (a full disk, a file-size
+// limit, a read-only file).
+int save(const std::string& path, const Bytes& b) {
+    int status = 0;
+    const int fd = kav::open_regular_file(path, true, status);
+    if (fd < 0) return status;
+    if (::ftruncate(fd, 0) != 0) status = errno;
+    for (size_t done = 0; status == 0 && done < b.size();) {
+        const ssize_t n = ::write(fd, b.data() + done, b.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR) status = errno;
+    }
+    if (::close(fd) != 0 && status == 0) status = errno;
+    return status;
 }
 
-int fail(const char* what) {
-    std::fprintf(stderr, "input_set_writer: %s\n", what);
+int fail(const std::string& what) {
+    std::fprintf(stderr, "input_set_writer: %s\n", what.c_str());
     return 1;
 }
 
@@ -62,10 +85,14 @@ int main(int argc, char** argv) {
         dir = (e != nullptr && *e != '\0') ? e : "KAV";
     }
     auto file = [&](const char* name) { return dir + "/" + name; };
+    kav::file_size_limit_as_status();
     Bytes par1, par2, tab0, itab0, tab20, itab20;
-    if (!load(file("PAR1.DAT"), par1) || !load(file("PAR2.DAT"), par2) || !load(file("TAB0.DAT"), tab0) ||
-        !load(file("1TAB0.DAT"), itab0) || !load(file("TAB20.DAT"), tab20) || !load(file("1TAB20.DAT"), itab20))
-        return fail("a hand-off file of the run is missing");
+    const std::pair<const char*, Bytes*> inputs[] = {{"PAR1.DAT", &par1},   {"PAR2.DAT", &par2},
+                                                     {"TAB0.DAT", &tab0},   {"1TAB0.DAT", &itab0},
+                                                     {"TAB20.DAT", &tab20}, {"1TAB20.DAT", &itab20}};
+    for (const auto& [name, bytes] : inputs)
+        if (const int status = load(file(name), *bytes); status != 0)
+            return fail(kav::describe_failure("open", file(name), status) + " (a hand-off file of the run)");
 
     handoff::In c1{par1.data(), par1.size()};
     handoff::Header h{};
@@ -137,8 +164,10 @@ int main(int argc, char** argv) {
         v2 += nv;
         r2 += nr;
     }
-    if (!save(file("PAR1.DAT"), out1) || !save(file("TAB.DAT"), tab) || !save(file("1TAB.DAT"), itab))
-        return fail("cannot write the input set");
+    const std::pair<const char*, const Bytes*> outputs[] = {{"PAR1.DAT", &out1}, {"TAB.DAT", &tab}, {"1TAB.DAT", &itab}};
+    for (const auto& [name, bytes] : outputs)
+        if (const int status = save(file(name), *bytes); status != 0)
+            return fail(kav::describe_failure("write", file(name), status) + " (the input set is incomplete)");
     std::printf("input set of %d subproblems written to %s\n", nsub, dir.c_str());
     return 0;
 }

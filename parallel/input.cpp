@@ -74,12 +74,12 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
     const int32_t nsub = pb.NSUB, ncres = pb.NCRES, nl = pb.NLEVEL + 1;
     handoff::In p3{st.par3};
     {
-        const int s1 = st.tab.open(data_path("C:\\KAV\\TAB.DAT"));
+        const int s1 = st.tab.open(data_path("C:\\KAV\\TAB.DAT"), BinUnit::Mode::sequential, BinUnit::Access::read);
         if (s1 != 0) {
             st.pnt.write(fmt::lines::status_line(), {int32_t{s1}});
             return err::OPEN_TAB0;
         }
-        const int s2 = st.itab.open(data_path("C:\\KAV\\1TAB.DAT"));
+        const int s2 = st.itab.open(data_path("C:\\KAV\\1TAB.DAT"), BinUnit::Mode::sequential, BinUnit::Access::read);
         if (s2 != 0) {
             st.pnt.write(fmt::lines::status_line(), {int32_t{s2}});
             return err::OPEN_1TAB0;
@@ -238,8 +238,9 @@ bool record_fits(const MpiState& st, const handoff::ProblemRecord& r) {
 }
 
 int16_t open_input(MpiState& st) {
-    auto open = [&](BinUnit& u, const char* name, int16_t code) {
-        const int s = u.open(data_path(name));
+    // PAR5.DAT takes the results; the others are only read.
+    auto open = [&](BinUnit& u, const char* name, int16_t code, BinUnit::Access access = BinUnit::Access::read) {
+        const int s = u.open(data_path(name), BinUnit::Mode::sequential, access);
         if (s == 0) return true;
         st.pnt.write(fmt::lines::status_line(), {int32_t{s}});
         st.IERR = code;
@@ -247,7 +248,7 @@ int16_t open_input(MpiState& st) {
     };
     if (!open(st.par1, "C:\\KAV\\PAR1.DAT", err::OPEN_PAR1)) return st.IERR;
     if (!open(st.par3, "C:\\KAV\\PAR3.DAT", err::OPEN_PAR3)) return st.IERR;
-    if (!open(st.par5, "C:\\KAV\\PAR5.DAT", err::OPEN_PAR5)) return st.IERR;
+    if (!open(st.par5, "C:\\KAV\\PAR5.DAT", err::OPEN_PAR5, BinUnit::Access::update)) return st.IERR;
     return 0;
 }
 

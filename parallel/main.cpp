@@ -34,9 +34,17 @@ void write_no_results(MpiState& st) {
         const std::string path = data_path("C:\\KAV\\PAR5.DAT");
         if (::access(path.c_str(), F_OK) != 0 || st.par5.open(path) != 0) return;
     }
-    if (st.par5.seek(handoff::RESULTS_AT) != 0) return;
-    handoff::Out out{st.par5};
-    handoff::put_no_results(out);
+    handoff::write_no_results(st.par5);
+}
+
+// A print file that could not be opened or written whole: one line on
+// standard error; the process then ends with status 1.
+int print_report(const MpiState& st) {
+    if (st.pnt.status() == 0) return 0;
+    const char* verb = st.pnt.is_open() ? "write" : "open";
+    std::fprintf(stderr, "kavmpi: rank %d: %s\n", st.MYID,
+                 describe_failure(verb, st.pnt.path(), st.pnt.status()).c_str());
+    return 1;
 }
 
 // A failure before every worker has its set-up: the error line, the results
@@ -46,16 +54,21 @@ void write_no_results(MpiState& st) {
     st.pnt.write(fmt::lines::error_line5(), {problem, st.IERR});
     write_no_results(st);
     st.par5.close();  // the record must be in the file before the abort
+    print_report(st);
     st.pnt.close();
     abort_all(1);
 }
 
-void master_run(MpiState& st) {
+int master_run(MpiState& st) {
     st.KPROC = 0;
     st.KMAST = KMAST_AFTER_START;  // the values the start-up's stop-word loops leave
     st.KSUB = KSUB_AFTER_START;
     const int32_t start_problem = lbl::PROP * st.KMAST + st.KSUB;
-    st.pnt.open(data_path("C:\\KAV\\KAV100.PNT"));
+    if (st.pnt.open(data_path("C:\\KAV\\KAV100.PNT")) != 0 && !data_dir_exists()) {
+        // Without the folder nothing can be read or written: say why, once.
+        std::fprintf(stderr, "kavmpi: %s\n", describe_failure("open", st.pnt.path(), st.pnt.status()).c_str());
+        abort_all(1);
+    }
     st.pnt.write(fmt::lines::banner3(), {int32_t{mark::START}});
     if (open_input(st) != 0) setup_failure(st, start_problem);
     st.IERR = read_header(st);
@@ -65,7 +78,11 @@ void master_run(MpiState& st) {
         setup_failure(st, (st.IERR == err::OPEN_TAB0 || st.IERR == err::OPEN_1TAB0) ? start_problem
                                                                                       : mark::ALL_PROBLEMS);
     make_master_solves(st);
-    master_search(st);
+    if (const int status = master_search(st); status != 0) {
+        std::fprintf(stderr, "kavmpi: %s\n", describe_failure("write", data_path("C:\\KAV\\PAR5.DAT"), status).c_str());
+        return 1;
+    }
+    return 0;
 }
 
 void worker_run(MpiState& st) {
@@ -90,15 +107,18 @@ void worker_run(MpiState& st) {
 
 int main(int argc, char** argv) {
     sse_flush_denormals();
+    file_size_limit_as_status();
     MPI_Init(&argc, &argv);
     auto st = std::make_unique<MpiState>();
     MPI_Comm_size(MPI_COMM_WORLD, &st->NPROCS);
     MPI_Comm_rank(MPI_COMM_WORLD, &st->MYID);
+    int status = 0;
     if (st->MYID == 0)
-        master_run(*st);
+        status = master_run(*st);
     else
         worker_run(*st);
+    status |= print_report(*st);
     st->pnt.close();
     MPI_Finalize();
-    return 0;
+    return status;
 }

@@ -34,6 +34,7 @@ constexpr int16_t ERR_READ_PAR3 = 130;  // read failure or count beyond capacity
 constexpr int16_t ERR_READ_TAB = 140;   // TAB.DAT or 1TAB.DAT short
 constexpr int16_t ERR_BAD_MESSAGE = 149;  // a worker received a count beyond its tables
 constexpr int16_t ERR_READ_PAR5 = 150;  // no flag word in PAR5.DAT
+constexpr int16_t ERR_WRITE_PAR5 = 160; // the results record cannot be written to PAR5.DAT
 // Codes the search turns a SELECT failure into.
 constexpr int16_t ERR_SELECT_ENTRY = 4;  // a candidate has no 0-Z entry
 constexpr int16_t ERR_SELECT = 5;        // anything else
@@ -79,6 +80,7 @@ struct RootSearch {
     float MCONV[3] = {};     // 1.0 = the continuous solution is complete
     int32_t NITMAS[3] = {};  // master pivots
     int16_t IRSTRT = RESTART_FRESH;  // the restart word of the pass
+    int par5_status = 0;  // status of a failed write of the results record (0 = none)
     // Per master problem m and subproblem K.
     int16_t ISTOP[3][NPROB + 1] = {};  // stop word exchanged with the worker
     int16_t WCODE[3][NPROB + 1] = {};  // the worker's IERR

@@ -85,6 +85,7 @@ private:
     void sync_points(int m);
     void error_first();
     void error_second(int m, int16_t code);
+    bool write_results();
     void results();
 
     MpiState& st_;
@@ -306,14 +307,21 @@ void Search::error_second(int m, int16_t code) {
     st_.pnt.write(fmt::lines::error_line5(), {problem_no(m, mark::ALL_PROBLEMS), code});
 }
 
+// The results record as it stands into PAR5.DAT; a failed write prints the
+// error line with code 160.
+bool Search::write_results() {
+    double resv[handoff::NLEVELS];
+    for (int l = 1; l <= NLEV; ++l) resv[l - 1] = l <= nl_ ? z_.RESV[l] : err::STNONE;
+    z_.par5_status = handoff::write_results(st_.par5, resv, static_cast<int16_t>(z_.nvres), nl_,
+                                            [&](int32_t l, int32_t j) { return z_.XRES[l][static_cast<size_t>(j - 1)]; });
+    if (z_.par5_status == 0) return true;
+    st_.IERR = ERR_WRITE_PAR5;
+    st_.pnt.write(fmt::lines::error_line5(), {mark::ALL_PROBLEMS, st_.IERR});
+    return false;
+}
+
 void Search::results() {
-    if (st_.par5.seek(handoff::RESULTS_AT) == 0) {
-        double resv[handoff::NLEVELS];
-        for (int l = 1; l <= NLEV; ++l) resv[l - 1] = l <= nl_ ? z_.RESV[l] : err::STNONE;
-        handoff::Out out{st_.par5};
-        handoff::put_results(out, resv, static_cast<int16_t>(z_.nvres), nl_,
-                             [&](int32_t l, int32_t j) { return z_.XRES[l][static_cast<size_t>(j - 1)]; });
-    }
+    if (z_.par5_status == 0) write_results();
     st_.par1.close();
     st_.par3.close();
     st_.par5.close();
@@ -329,6 +337,9 @@ void Search::results() {
 }
 
 void Search::run() {
+    // Until the search has results, the record says "no result" for the
+    // run's levels: a run that dies on the way leaves that behind.
+    if (!write_results()) return results();
     z_.LEVEL = 1;
     for (;;) {
         if (!level_setup(z_.LEVEL)) {
@@ -507,9 +518,10 @@ void Search::run() {
 
 }  // namespace
 
-void master_search(MpiState& st) {
+int master_search(MpiState& st) {
     Search s(st);
     s.run();
+    return st.root.par5_status;
 }
 
 }  // namespace kav::mpi

@@ -7,7 +7,8 @@
 namespace kav::mpi {
 
 // Runs the search on the problem in st.pb with the master problems of
-// st.master (made by make_master_solves).
-void master_search(MpiState& st);
+// st.master (made by make_master_solves).  Returns 0, or the status of a
+// failed write of the results record.
+int master_search(MpiState& st);
 
 }  // namespace kav::mpi
