@@ -124,9 +124,9 @@ private:
 };
 
 // Integer columns without an entry in the constraint rows: the variable
-// goes to its bound, or stays at 0 when it only costs (a positive reduced
-// cost; taking it would lower the objective).  Tolerances are those of the
-// last COLRNG call.
+// goes to its bound when its value is positive (a negative reduced cost),
+// and stays at 0 otherwise, since taking it would gain nothing.
+// Tolerances are those of the last COLRNG call.
 void Simplex::remove_empty_columns() {
     s.NITER = 0;
     s.NEMPTY = 0;
@@ -141,7 +141,7 @@ void Simplex::remove_empty_columns() {
             ++k;
             continue;
         }
-        if (t(1, k) > 0.0) {
+        if (!(t(1, k) < 0.0)) {
             s.IDROP[++s.NDROP] = icol(k);
         } else {
             s.IEMPTY[++s.NEMPTY] = icol(k);

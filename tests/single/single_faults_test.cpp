@@ -71,6 +71,8 @@ TEST(SingleFaults, SearchEndsWithTheOptimum) {
          "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
         {"empty column that only costs",
          [] { return problem({-5, 3}, {{0, 1}}, {1}); }, 3.0, {0, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
+        {"empty column worth nothing",
+         [] { return problem({0, 3}, {{0, 1}}, {1}); }, 3.0, {0, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
         // x2 must be 1/2: both branches of its branch point have no solution,
         // so the point is closed and the level ends without one.
         {"both branches infeasible",
