@@ -109,6 +109,12 @@ private:
         return true;
     }
 
+    // The first branch decision on label L was taken on an empty column.
+    bool branched_empty(int L) const {
+        for (int d = 2; d <= s.IDEPTH; ++d)
+            if (s.IBRLAB[d] == L) return s.IBREMP[d] != 0;
+        return false;
+    }
     void remove_empty_columns();
     void reduced_values();
     void apply_branches();
@@ -125,7 +131,9 @@ private:
 
 // Integer columns without an entry in the constraint rows: the variable
 // goes to its bound when its value is positive (a negative reduced cost),
-// and stays at 0 otherwise, since taking it would gain nothing.
+// and stays at 0 otherwise, since taking it would gain nothing.  A column
+// whose variable the search branches on because a rejected solution needed
+// it (marked on the stack) stays for the branch decisions to fix.
 // Tolerances are those of the last COLRNG call.
 void Simplex::remove_empty_columns() {
     s.NITER = 0;
@@ -137,7 +145,7 @@ void Simplex::remove_empty_columns() {
     for (int k = 2; k <= N;) {
         bool empty = icol(k) > ZLAB;
         for (int i = 2; i <= M && empty; ++i) empty = std::fabs(t(i, k)) <= tol(i, k);
-        if (!empty) {
+        if (!empty || branched_empty(icol(k))) {
             ++k;
             continue;
         }

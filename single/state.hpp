@@ -72,12 +72,14 @@ struct Args {
 };
 
 // Words of one solved branch: its simplex code, integrality flag, value and
-// the label chosen for branching below it.
+// the label chosen for branching below it, with the mark of a label taken
+// from the empty-column lists (1) or not (0).
 struct Branch {
     int32_t code = 0;
     int16_t intfl = 0;
     double value = 0.0;
     int16_t label = 0;
+    int16_t empty = 0;
 };
 
 struct State {
@@ -137,9 +139,13 @@ struct State {
     std::array<double, LD_A + 1> W{};
     std::array<int16_t, MAX_COL + 1> FIXD{};  // per variable: depth of its branch decision, 0 = none
 
-    // Branch stack and the fixing restart's stack.
+    // Branch stack and the fixing restart's stack.  IBREMP(d) = 1 marks a
+    // variable of an empty column that a rejected solution made the search
+    // branch on: its column stays in the tableau until the branch decision
+    // fixes it.  ALTEMP(d) is the same mark for the saved label ALTV(d).
     int16_t IDEPTH = 1;
     std::array<int16_t, MAX_DEPTH + 1> IBRLAB{}, IBOTH{}, BPINT{}, ALTV{}, IFXLAB{}, IFXBTH{};
+    std::array<int16_t, MAX_DEPTH + 1> IBREMP{}, ALTEMP{};
     std::array<int32_t, MAX_DEPTH + 1> ISVCOD{};
     std::array<double, MAX_DEPTH + 1> BPOBJ{};
     Branch b1, b2;          // the two branches of the last branch point solved

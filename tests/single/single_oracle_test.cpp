@@ -468,6 +468,52 @@ void load_resources(SingleHost& h, const Problem& p, const Resources& rs, int le
     }
 }
 
+// Solves one problem with resources over its levels and checks every level:
+// STATUS is the best point that passes the test (enumerated), XBEST such a
+// point.  Returns the number of levels the resource test decides.
+int check_resource_levels(const Problem& p, const std::vector<std::vector<Inc>>& incs, const Resources& rs) {
+    const int nlevel = static_cast<int>(incs.size()), levels = nlevel + 1;
+    std::vector<Problem> problems{p};
+    for (const auto& li : incs) problems.push_back(at_level(p, li));
+    const int ntr = static_cast<int>(rs.tau.size());
+    kav::test::TempDataDir dir;
+    SingleHost h(p.m + 1 + ntr, p.n + 1 + ntr, levels, 3, rs.nres);
+    load(h, p);
+    load_resources(h, p, rs, levels);
+    h.ncont = static_cast<int16_t>(ntr);
+    h.nlevel = static_cast<int16_t>(nlevel);
+    set_values(h, 1, p);
+    for (int l = 1; l <= nlevel; ++l) {
+        for (const Inc& i : incs[l - 1]) h.add_inc(l, i.col, i.row, i.d);
+        set_values(h, l + 1, problems[l]);
+    }
+    h.call(entry());
+    int binding = 0;
+    for (int l = 1; l <= levels; ++l) {
+        SCOPED_TRACE("level " + std::to_string(l));
+        const Problem& lp = problems[l - 1];
+        const double want = enumerate(lp, rs, l, true).value;
+        if (want < enumerate(lp, rs, l, false).value) ++binding;
+        if (want <= 1e-9) {
+            EXPECT_EQ(h.status[l - 1], 37.0) << "best passing value " << want;
+            continue;
+        }
+        EXPECT_NEAR(h.status[l - 1], want, 1e-6 * (1.0 + want));
+        if (std::fabs(h.status[l - 1] - want) > 1e-6 * (1.0 + want)) continue;
+        double transfers = 0.0;
+        for (int u = 1, j = 0; j < rs.nres; ++j) {
+            if (rs.trcost[j] <= 0.0f) continue;
+            EXPECT_EQ(h.x(l, p.n + u), rs.tau[u - 1]) << "transfer " << u;
+            transfers += rs.trcost[j] * rs.tau[u - 1];
+            ++u;
+        }
+        const std::vector<double> xb = check_xbest(h, l, lp, -transfers);
+        EXPECT_TRUE(passes(rs, l, std::vector<int>(xb.begin(), xb.end()))) << "XBEST fails the resource test";
+    }
+    EXPECT_EQ(kav::test::read_file(dir.file("KAV.PNT")).find("ERROR CODE"), std::string::npos);
+    return binding;
+}
+
 // Small problems with binding resources: STATUS is the best point that
 // passes the test (enumerated), and XBEST is such a point.
 TEST(SingleOracle, ResourceTestKeepsTheBestPassingSolution) {
@@ -479,53 +525,81 @@ TEST(SingleOracle, ResourceTestKeepsTheBestPassingSolution) {
         const unsigned seed = 9100 + trial;
         const auto watch = seeds.trial(seed);
         Rng r(seed);
-        kav::test::TempDataDir dir;
         const Problem p = random_problem(r, r(2, 8), r(1, 3));
-        const int nlevel = r(0, 1), levels = nlevel + 1;
-        std::vector<std::vector<Inc>> incs(nlevel);
+        std::vector<std::vector<Inc>> incs(r(0, 1));
         for (auto& li : incs) li = random_incs(r, p, r(0, 3));
         std::vector<Problem> problems{p};
         for (const auto& li : incs) problems.push_back(at_level(p, li));
         const Resources rs = random_resources(r, problems);
-        const int ntr = static_cast<int>(rs.tau.size());
         SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + describe(p, incs));
-
-        SingleHost h(p.m + 1 + ntr, p.n + 1 + ntr, levels, 3, rs.nres);
-        load(h, p);
-        load_resources(h, p, rs, levels);
-        h.ncont = static_cast<int16_t>(ntr);
-        h.nlevel = static_cast<int16_t>(nlevel);
-        set_values(h, 1, p);
-        for (int l = 1; l <= nlevel; ++l) {
-            for (const Inc& i : incs[l - 1]) h.add_inc(l, i.col, i.row, i.d);
-            set_values(h, l + 1, at_level(p, incs[l - 1]));
-        }
-        h.call(entry());
-        for (int l = 1; l <= levels; ++l) {
-            SCOPED_TRACE("level " + std::to_string(l));
-            const Problem& lp = problems[l - 1];
-            const double want = enumerate(lp, rs, l, true).value;
-            if (want < enumerate(lp, rs, l, false).value) ++binding;
-            if (want <= 1e-9) {
-                EXPECT_EQ(h.status[l - 1], 37.0) << "best passing value " << want;
-                continue;
-            }
-            EXPECT_NEAR(h.status[l - 1], want, 1e-6 * (1.0 + want));
-            if (std::fabs(h.status[l - 1] - want) > 1e-6 * (1.0 + want)) continue;
-            double transfers = 0.0;
-            for (int u = 1, j = 0; j < rs.nres; ++j) {
-                if (rs.trcost[j] <= 0.0f) continue;
-                EXPECT_EQ(h.x(l, p.n + u), rs.tau[u - 1]) << "transfer " << u;
-                transfers += rs.trcost[j] * rs.tau[u - 1];
-                ++u;
-            }
-            const std::vector<double> xb = check_xbest(h, l, lp, -transfers);
-            EXPECT_TRUE(passes(rs, l, std::vector<int>(xb.begin(), xb.end())))
-                << "XBEST fails the resource test";
-        }
+        binding += check_resource_levels(p, incs, rs);
     }
     std::printf("levels decided by the resource test: %d\n", binding);
     EXPECT_GT(binding, trials / 3);  // most cases are decided by the resource test
+}
+
+// Variables whose columns have no entry in the rows, worth less than 0,
+// exactly 0 or more, inserted among the others; each adds to or subtracts
+// from a resource, so the best passing point may need it at either end.
+Problem with_empty_columns(Rng& r, Problem p, int count) {
+    for (int e = 0; e < count; ++e) {
+        const int at = r(0, p.n);
+        const int kind = r(0, 2);
+        p.c.insert(p.c.begin() + at, kind == 0 ? -r(1, 8) : (kind == 1 ? 0 : r(1, 30)));
+        for (auto& row : p.a) row.insert(row.begin() + at, 0.0);
+        ++p.n;
+    }
+    return p;
+}
+
+TEST(SingleOracle, ResourceSearchBranchesOnEmptyColumns) {
+    ASSERT_NE(entry(), nullptr);
+    {
+        // x2 has no row entry and is worth 10; its usage (700 of resource 3
+        // against a running first sum limited to 650) rejects every point
+        // with x2 = 1, and x4's usage every point with x4 = 1: the best
+        // passing point is x3 = 1, worth 53.
+        SCOPED_TRACE("hand case");
+        Problem p;
+        p.n = 4, p.m = 2;
+        p.c = {13, 10, 53, 31};
+        p.a = {{1, 0, 6, 14}, {7, 0, 15, 7}};
+        p.b = {7, 18};
+        Resources rs;
+        rs.nres = 3, rs.iconf = 1;
+        rs.iresp = {0, 3, 0, 1}, rs.iresm = {0, 0, 0, 0};
+        rs.icap1 = {50, 250, 650}, rs.icap2 = {1000000, 1000000, 1000000};
+        rs.trcost = {0.0f, 0.0f, 0.0f};
+        rs.use1 = {{800, 700, 400, 800}}, rs.use2 = rs.use3 = {{0, 0, 0, 0}};
+        rs.ruse1 = rs.ruse2 = {{0.0f, 0.0f, 0.0f, 0.0f}};
+        rs.rcap = {{1000.0f, 1000.0f, 1000.0f}};
+        ASSERT_EQ(enumerate(p, rs, 1, true).value, 53.0);
+        EXPECT_EQ(check_resource_levels(p, {}, rs), 1);
+    }
+    SeedLog seeds;
+    int binding = 0;
+    const int trials = 150;
+    for (int trial = 0; trial < trials; ++trial) {
+        const unsigned seed = 9500 + trial;
+        const auto watch = seeds.trial(seed);
+        Rng r(seed);
+        const Problem p = with_empty_columns(r, random_problem(r, r(2, 7), r(1, 3)), r(1, 3));
+        std::vector<std::vector<Inc>> incs(r(0, 1));
+        for (auto& li : incs) li = random_incs(r, p, r(0, 3));
+        std::vector<Problem> problems{p};
+        for (const auto& li : incs) problems.push_back(at_level(p, li));
+        Resources rs = random_resources(r, problems);
+        // Every empty column counts for some resource.
+        for (int v = 0; v < p.n; ++v) {
+            bool empty = true;
+            for (const auto& row : p.a) empty = empty && row[v] == 0.0;
+            if (empty && rs.iresp[v] == 0 && rs.iresm[v] == 0) (r(0, 1) ? rs.iresp : rs.iresm)[v] = r(1, rs.nres);
+        }
+        SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + describe(p, incs));
+        binding += check_resource_levels(p, incs, rs);
+    }
+    std::printf("levels decided by the resource test: %d\n", binding);
+    EXPECT_GT(binding, trials / 3);
 }
 
 }  // namespace
