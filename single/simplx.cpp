@@ -623,23 +623,26 @@ bool Simplex::resource_test(double z) {
 
 // Value of an integral solution that passed the test, by the host's values
 // per unit; the u-th transfer variable is worth the transfer cost of the
-// resource it serves.  A strictly better value is the level's new best.
+// resource it serves, and a continuous column that serves none is valued
+// like an integer column, so that the value is what the solution is worth
+// in the same terms the simplex optimised.  A strictly better value is the
+// level's new best.
 void Simplex::value() {
     const int K = s.K;
     double sum = 0.0;
     for (int v = 1; v <= N0 - 1; ++v) {
         const double x = s.xlev(l, v);
         if (x == 0.0) continue;
-        if (v < K) {
-            sum += x * a.VALCOL[Args::pl(v + 1, l)];
-            continue;
-        }
-        for (int j = 1, u = 0; j <= s.NRES; ++j) {
-            if (a.TRCOST[j - 1] > 0.0f && ++u == v - K + 1) {
-                sum += x * a.TRCOST[j - 1];
-                break;
+        double per_unit = a.VALCOL[Args::pl(v + 1, l)];
+        if (v >= K) {
+            for (int j = 1, u = 0; j <= s.NRES; ++j) {
+                if (a.TRCOST[j - 1] > 0.0f && ++u == v - K + 1) {
+                    per_unit = a.TRCOST[j - 1];
+                    break;
+                }
             }
         }
+        sum += x * per_unit;
     }
     const double zv = sum - s.LOFF[l];
     s.INTFL[l] = 1;

@@ -188,8 +188,8 @@ TEST(SingleFaults, RejectionLines) {
 }
 
 // A transfer variable is worth the transfer cost of the resource it serves;
-// a continuous column that serves none adds nothing.  TRCOST holds exactly
-// NRES entries, so a read beyond them shows under the sanitizers.
+// a continuous column that serves none is worth its VALCOL.  TRCOST holds
+// exactly NRES entries, so a read beyond them shows under the sanitizers.
 TEST(SingleFaults, TransferValues) {
     ASSERT_NE(entry(), nullptr);
     kav::test::TempDataDir dir;
@@ -199,7 +199,7 @@ TEST(SingleFaults, TransferValues) {
     h.icap1 = h.icap2 = {1000, 1000};
     h.cap3(1, 1) = h.cap3(2, 1) = 100.0f;
     h.call(entry());
-    EXPECT_EQ(h.status[0], 18.0 + 0.5 * 3.0);
+    EXPECT_EQ(h.status[0], 18.0 + 0.5 * 3.0 + 1.0 * 1.0);
     EXPECT_EQ(xbest(h, 5), (std::vector<double>{1, 1, 0, 0.5, 1}));
 }
 

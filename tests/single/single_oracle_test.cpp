@@ -274,6 +274,88 @@ TEST(SingleOracle, RandomProblemsReachTheIntegerOptimumOnEveryLevel) {
     EXPECT_GT(compared, levels_seen * 2 / 3);
 }
 
+// Random mixed problems: 0-1 columns and trailing continuous columns, each
+// held below a bound by a row of its own, with profits and row entries of
+// either sign.  With one resource whose TRCOST is positive the first
+// continuous column is its transfer variable (worth TRCOST, here its
+// profit; its VALCOL is set apart to show it is not read); the others are
+// worth their VALCOL.  STATUS is GLPK's mixed optimum and what XBEST is
+// worth.
+TEST(SingleOracle, ContinuousColumnsReachTheMixedOptimum) {
+    ASSERT_NE(entry(), nullptr);
+    SeedLog seeds;
+    int compared = 0;
+    const int trials = 120;
+    for (int trial = 0; trial < trials; ++trial) {
+        const unsigned seed = 9900 + trial;
+        const auto watch = seeds.trial(seed);
+        Rng r(seed);
+        kav::test::TempDataDir dir;
+        const Problem p = random_problem(r, r(2, 10), r(1, 5));
+        const int nc = r(1, 3), n = p.n + nc, m = p.m + nc;
+        const bool transfer = r(0, 2) == 0;
+        kav::test::LpProblem lp;
+        lp.c = p.c;
+        for (int i = 0; i < p.m; ++i) lp.rows.push_back({p.a[i], 'L', p.b[i]});
+        for (int j = 0; j < nc; ++j) {
+            lp.c.push_back(transfer && j == 0 ? r(1, 20) : r(-10, 20));
+            for (int i = 0; i < p.m; ++i) lp.rows[i].a.push_back(r(0, 2) == 0 ? 0 : r(-6, 8));
+        }
+        for (int j = 0; j < nc; ++j) {
+            std::vector<double> row(n, 0.0);
+            row[p.n + j] = 1.0;
+            lp.rows.push_back({row, 'L', r(1, 12) * 0.5});
+        }
+        lp.lb.assign(n, 0.0);
+        lp.ub.assign(n, kav::test::LP_INF);
+        lp.integer.assign(n, false);
+        for (int v = 0; v < p.n; ++v) lp.ub[v] = 1.0, lp.integer[v] = true;
+        std::ostringstream trace;
+        trace << "seed " << seed << "\nc =";
+        for (double c : lp.c) trace << ' ' << c;
+        for (const auto& row : lp.rows) {
+            trace << "\nrow:";
+            for (double a : row.a) trace << ' ' << a;
+            trace << " <= " << row.rhs;
+        }
+        SCOPED_TRACE(trace.str());
+
+        SingleHost h(m + 1, n + 1, 1, 1, transfer ? 1 : 0);
+        h.ncont = static_cast<int16_t>(nc);
+        for (int v = 1; v <= n; ++v) h.a(1, v + 1) = h.val(v + 1, 1) = lp.c[v - 1];
+        for (int i = 0; i < m; ++i) {
+            h.a(i + 2, 1) = lp.rows[i].rhs;
+            for (int v = 1; v <= n; ++v) h.a(i + 2, v + 1) = lp.rows[i].a[v - 1];
+        }
+        if (transfer) {
+            h.trcost[0] = static_cast<float>(lp.c[p.n]);
+            h.val(p.n + 2, 1) = 1000.0;
+            h.icap1[0] = h.icap2[0] = 1000000;
+            h.cap3(1, 1) = 1e6f;
+        }
+        h.call(entry());
+        const auto ref = kav::test::solve_lp(lp);
+        ASSERT_EQ(ref.status, kav::test::LpStatus::optimal);
+        if (ref.obj <= 1e-9) {
+            EXPECT_EQ(h.status[0], 37.0) << "optimum " << ref.obj;
+            continue;
+        }
+        ++compared;
+        EXPECT_NEAR(h.status[0], ref.obj, 1e-6 * (1.0 + ref.obj));
+        double worth = 0.0;
+        for (int v = 1; v <= n; ++v) worth += lp.c[v - 1] * h.x(1, v);
+        EXPECT_NEAR(worth, h.status[0], 1e-9 * (1.0 + ref.obj));
+        for (const auto& row : lp.rows) {
+            double lhs = 0.0;
+            for (int v = 1; v <= n; ++v) lhs += row.a[v - 1] * h.x(1, v);
+            EXPECT_LE(lhs, row.rhs + 1e-7);
+        }
+        for (int v = 1; v <= p.n; ++v) EXPECT_TRUE(h.x(1, v) == 0.0 || h.x(1, v) == 1.0) << "x" << v;
+    }
+    std::printf("levels with a solution to compare: %d of %d\n", compared, trials);
+    EXPECT_GT(compared, trials * 2 / 3);
+}
+
 // ---------------------------------------------------------------------------
 // The resource test.  A point is valued only when it passes it; the search
 // goes on below a rejected point, so the level's answer is the best point of
