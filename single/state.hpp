@@ -40,6 +40,7 @@ constexpr int16_t NRES = 84;        // NRES outside 0..10
 constexpr int16_t INC_CODE = 85;    // increment names a row or column outside the problem
 constexpr int16_t NINC = 86;        // NINC of a level negative
 constexpr int16_t TYPE0 = 87;       // equality row (type 0): not solved by this build
+constexpr int16_t NOT_FINITE = 88;  // AMAT, DINC, VALCOL, OBJOFF, RCAP or TRCOST holds a NaN or an infinity
 }  // namespace code
 
 // Variable labels inside the library.  Integer variable v (column v + 1)
@@ -170,6 +171,10 @@ void tarvexo(State& s, const Args& a);
 
 // Extent test of a call's arguments: 0, or the code that refuses the call.
 int16_t check_extents(const State& s, const Args& a);
+
+// Test of the real numbers the call will read (after check_extents): 0, or
+// NOT_FINITE when one of them is a NaN or an infinity.
+int16_t check_numbers(const State& s, const Args& a);
 
 // Refills the tableau `amat` (the level's extents) from the packed files;
 // false with IERR 10, 30, 31 or 2 when they do not give back the stored matrix.
