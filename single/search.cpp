@@ -269,6 +269,7 @@ bool Search::run() {
     enum class At { root, node, push, back };
     s.IDEPTH = 1;
     s.IBRLAB[1] = 0;
+    s.NBRPT = 0;
     At at = At::root;
     for (;;) {
         switch (at) {
@@ -302,6 +303,14 @@ bool Search::run() {
                 at = At::back;
                 break;
             }
+            if (s.NBRPT >= MAXBP) {
+                // The level ends with what it has found; the code is
+                // printed here, since the next level follows.
+                s.pnt.write(fmt::lines::banner3(), {int16_t{37}});
+                s.pnt.write(sl::error(), {code::BP_LIMIT});
+                return true;
+            }
+            ++s.NBRPT;
             ++s.IDEPTH;
             s.IBOTH[s.IDEPTH] = 1;
             if (!branch_point()) return false;

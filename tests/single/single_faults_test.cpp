@@ -187,6 +187,49 @@ TEST(SingleFaults, RejectionLines) {
     EXPECT_NE(pnt.find(want), std::string::npos) << pnt;
 }
 
+// max x1 + ... + x20 with one row that holds them all: each variable uses
+// 10 of one resource, and the first sum (9 per variable once cut) allows 10
+// of them.  The bound closes only nodes with 10 or more variables at 0, so
+// the search would visit about a million branch points; it stops at the
+// limit with the best solution so far, worth 10.  The next level, whose
+// row allows only 10 variables, is solved at its root.  The print file
+// takes some 600 MB on the way, which the sanitizer build would need
+// minutes to format, so the case runs in the optimised build only.
+TEST(SingleFaults, RunawaySearchStopsAtTheBranchPointLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "600 MB of print lines: optimised build only";
+#endif
+    ASSERT_NE(entry(), nullptr);
+    kav::test::TempDataDir dir;
+    const int n = 20;
+    SingleHost h(2, n + 1, 2, 1, 1);
+    h.nlevel = 1;
+    h.a(2, 1) = n;
+    for (int k = 2; k <= n + 1; ++k) {
+        h.a(1, k) = h.a(2, k) = h.val(k, 1) = h.val(k, 2) = 1.0;
+        h.iresp[k - 1] = 1;
+        h.iuse1[SingleHost::pl(k, 1)] = h.iuse1[SingleHost::pl(k, 2)] = 10;
+    }
+    h.icap1[0] = 90;
+    h.icap2[0] = 1000000;
+    h.cap3(1, 1) = h.cap3(1, 2) = 1e6f;
+    h.add_inc(1, 0, -1, -10.0);
+    h.call(entry());
+    EXPECT_EQ(h.status, (std::vector<double>{10.0, 10.0}));
+    for (int l = 1; l <= 2; ++l) {
+        double ones = 0.0;
+        for (int v = 1; v <= n; ++v) ones += h.x(l, v);
+        EXPECT_EQ(ones, 10.0) << "level " << l;
+    }
+    const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
+    const size_t stop = pnt.find("\nBESM ELLAH EL RAHMAN EL RAHIM 37\n\n" + code_line(89) + "\nSENSITIVITY LEVEL");
+    EXPECT_NE(stop, std::string::npos) << pnt.substr(pnt.size() > 4000 ? pnt.size() - 4000 : 0);
+    EXPECT_EQ(pnt.find("ERROR CODE", pnt.find("SENSITIVITY LEVEL", stop)), std::string::npos);
+    size_t points = 0;
+    for (size_t p = 0; (p = pnt.find("BRANCH POINT INCREASED TO", p)) < stop; ++p) ++points;
+    EXPECT_EQ(points, 250000u);
+}
+
 // A transfer variable is worth the transfer cost of the resource it serves;
 // a continuous column that serves none is worth its VALCOL.  TRCOST holds
 // exactly NRES entries, so a read beyond them shows under the sanitizers.
