@@ -1,7 +1,8 @@
 // The single-problem library on small problems whose answers are known by
 // hand: columns that no row blocks or that are empty, branch points where neither branch can
-// be solved, the iteration limit, the resource test with its code table,
-// saturating sums and transfer values, and the error codes of a call.
+// be solved, the iteration limit, the branch-point limit of a search that
+// cannot close its nodes, the resource test with its code table, saturating
+// sums and transfer values, and the error codes of a call.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,8 @@
 // The single-problem library through its exported entry, against answers
 // found without it: GLPK's integer optimum of random 0-1 problems, level by
-// level, and, for small problems with resources, the best 0-1 point that
-// passes the resource test, found by enumerating every point.
+// level, and of mixed problems with continuous columns; for small problems
+// with resources, some with empty columns, the best 0-1 point that passes
+// the resource test, found by enumerating every point.
 //
 // Each case runs in a fresh data directory.  The trace of a failing case
 // names its seed and lists the problem.
