@@ -7,13 +7,21 @@
 //
 // Counters: iterations and branch points come from the call's print file;
 // nodes counts the root and both solves of every branch point.
+//
+// Before and after: with KAV_BENCH_BASELINE set to the path of another
+// build of the library (one built from an earlier commit, say), the search
+// also runs through both libraries in turn within every iteration, and the
+// ratio of the two times is reported from the one run.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 #include <glpk.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -257,6 +265,73 @@ void BM_GlpkSimplex(benchmark::State& state) {
     state.counters["iterations"] = iters / static_cast<double>(state.iterations());
     state.counters["lp_value"] = obj;
 }
+
+// The print file of the last call up to its line with the total of
+// iterations (the times follow it).
+std::string print_up_to_totals() {
+    std::ifstream in(print_file(), std::ios::binary);
+    const std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t end = s.find('\n', s.find("TOTAL NUMBER OF ITERATIONS OF PROBLEM ="));
+    return end == std::string::npos ? s : s.substr(0, end);
+}
+
+// CPU time of the calling thread: the machine is shared, and the search
+// runs in the host's thread alone.
+double thread_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// The search through this build and through the baseline library, in
+// alternating order, timed by the thread's CPU time; ratio = this build's
+// time over the baseline's, and same_print = 1 when every pair of calls
+// wrote the same print file.
+void BM_EntrySearchVsBaseline(benchmark::State& state, const std::string& path) {
+    SingleHost& h = host();
+    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto base = lib ? reinterpret_cast<kav::test::SingleEntryFn>(dlsym(lib, "ALLAH_mp_TARVEXO")) : nullptr;
+    const auto mine = kav::test::single_entry(KAVSOLVE_SINGLE_SO);
+    if (base == nullptr || mine == nullptr || base == mine) {
+        state.SkipWithError("the baseline library cannot be loaded apart from this build");
+        return;
+    }
+    double t_mine = 0, t_base = 0, same = 1, status_mine = 0, status_base = 0;
+    int round = 0;
+    for (auto _ : state) {
+        std::string printed[2];
+        for (int j = 0; j < 2; ++j) {
+            const bool this_build = (j + round) % 2 == 0;
+            load(h, Mode::search);
+            const double t0 = thread_seconds();
+            h.call(this_build ? mine : base);
+            const double dt = thread_seconds() - t0;
+            (this_build ? t_mine : t_base) += dt;
+            if (this_build) state.SetIterationTime(dt);
+            (this_build ? status_mine : status_base) = h.status[0];
+            printed[this_build ? 0 : 1] = print_up_to_totals();
+        }
+        if (printed[0] != printed[1]) same = 0;
+        ++round;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ms"] = 1e3 * t_mine / n;
+    state.counters["baseline_ms"] = 1e3 * t_base / n;
+    state.counters["ratio"] = t_mine / t_base;
+    state.counters["same_print"] = same;
+    state.counters["status"] = status_mine;
+    state.counters["baseline_status"] = status_base;
+}
+
+const bool baseline_registered = [] {
+    const char* path = std::getenv("KAV_BENCH_BASELINE");
+    if (path == nullptr || *path == '\0') return false;
+    benchmark::RegisterBenchmark("BM_EntrySearchVsBaseline", BM_EntrySearchVsBaseline, std::string(path))
+        ->UseManualTime()
+        ->Iterations(10)
+        ->Unit(benchmark::kMillisecond);
+    return true;
+}();
 
 BENCHMARK(BM_KernelPivotColrng)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GlpkSimplex)->UseManualTime()->Unit(benchmark::kMillisecond);

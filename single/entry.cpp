@@ -232,6 +232,35 @@ int16_t check_extents(const State& s, const Args& a) {
     return err::NONE;
 }
 
+int16_t check_numbers(const State& s, const Args& a) {
+    const bool rerun = *a.IFLAG == 1;
+    const int nrow = *a.NROW, ncol = *a.NCOL;
+    const int levels = rerun ? 1 : (*a.NLEVEL < 0 ? 1 : *a.NLEVEL + 1);
+    // A rerun reads no OBJOFF and works with the resources and the integer
+    // columns of its first call.
+    const int nres = rerun ? s.NRES : *a.NRES;
+    const int K = rerun ? s.K : ncol - *a.NCONT;
+    auto finite = [](double x) { return std::isfinite(x); };
+    bool ok = rerun || finite(*a.OBJOFF);
+    // AMAT(1, 1) is not read: it is replaced by the objective offset.
+    for (int k = 1; k <= ncol && ok; ++k)
+        for (int i = k == 1 ? 2 : 1; i <= nrow && ok; ++i) ok = finite(a.a(i, k));
+    for (int l = 1; l <= (rerun ? 1 : *a.NLEVEL) && ok; ++l)
+        for (int i = 1; i <= a.NINC[l - 1] && ok; ++i) ok = finite(a.DINC[(l - 1) + MAX_LEV * (i - 1)]);
+    int transfers = 0;
+    for (int j = 1; j <= nres && ok; ++j) {
+        ok = finite(a.TRCOST[j - 1]);
+        if (a.TRCOST[j - 1] > 0.0f) ++transfers;
+        for (int l = 1; l <= levels && ok; ++l) ok = finite(a.RCAP[(j - 1) + MAX_RES * (l - 1)]);
+    }
+    // VALCOL of the integer columns and of the continuous columns that are
+    // no transfer variables; the others are not read.
+    for (int l = 1; l <= levels && ok; ++l)
+        for (int k = 2; k <= ncol && ok; ++k)
+            if (k <= K || k > K + transfers) ok = finite(a.VALCOL[Args::pl(k, l)]);
+    return ok ? err::NONE : code::NOT_FINITE;
+}
+
 void tarvexo(State& s, const Args& a) {
     const int16_t ncol_entry = *a.NCOL;
     set_time(s.tstart);
@@ -255,6 +284,7 @@ void tarvexo(State& s, const Args& a) {
     if (rerun) s.nlev = 1;
     else if (nlevel >= -1 && nlevel <= MAX_LEV - 1) s.nlev = static_cast<int16_t>(nlevel < 0 ? 1 : nlevel + 1);
     s.IERR = check_extents(s, a);
+    if (s.IERR == 0) s.IERR = check_numbers(s, a);
     if (s.IERR != 0) {
         end_call(s, a, ncol_entry, false);
         return;

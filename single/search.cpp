@@ -39,8 +39,8 @@ private:
     const int l;
 
     bool solve();
-    bool select(Copy copy, int16_t& label);
-    int16_t select_after_rejection();
+    bool select(Copy copy, int16_t& label, int16_t& empty);
+    int16_t select_after_rejection(int16_t& empty);
     bool branch_point();
     bool backtrack();  // true: a saved branch is taken up; false: the level ends
     bool fixing_restart();
@@ -61,11 +61,13 @@ bool Search::solve() {
 
 // The branching variable after a solve that was not integral: the basic
 // integer variable with a fractional value and the largest value per unit.
-// label = 0 when a rejected solution leaves nothing to branch on.
-bool Search::select(Copy copy, int16_t& label) {
+// label = 0 when a rejected solution leaves nothing to branch on; empty = 1
+// when the label comes from the empty-column lists.
+bool Search::select(Copy copy, int16_t& label, int16_t& empty) {
     label = 0;
+    empty = 0;
     if (s.rejected) {
-        label = select_after_rejection();
+        label = select_after_rejection(empty);
         return true;
     }
     static constexpr int16_t not_found[] = {65, 67, 69}, none[] = {70, 71, 72};
@@ -101,34 +103,42 @@ bool Search::select(Copy copy, int16_t& label) {
 }
 
 // Below a solution that failed the resource test every basic value is
-// whole: branch on the free integer variable (not fixed by the stack, not
-// an empty column, NOBRAN 0) with the largest value
-// per unit, the lowest on a tie.  0 when there is none.
-int16_t Search::select_after_rejection() {
-    std::vector<char> fixed(static_cast<size_t>(s.K) + 1, 0);
-    for (int d = 2; d <= s.IDEPTH; ++d) {
-        const int v = var_of(s.IBRLAB[d]);
-        if (v >= 1 && v < s.K) fixed[v] = 1;
-    }
+// whole: branch on the free integer variable (not fixed by the stack, NOBRAN
+// 0) with the largest value per unit, the lowest on a tie.  Variables of
+// empty columns come last: their usage may be what the test rejects, and
+// only a branch on them can try their other end.  0 when there is none.
+int16_t Search::select_after_rejection(int16_t& empty) {
+    enum : char { free_var, on_stack, in_empty };
+    std::vector<char> kind(static_cast<size_t>(s.K) + 1, free_var);
     for (int n = 1; n <= s.NEMPTY; ++n) {
         const int v = var_of(s.IEMPTY[n]);
-        if (v >= 1 && v < s.K) fixed[v] = 1;
+        if (v >= 1 && v < s.K) kind[v] = in_empty;
     }
     for (int n = 1; n <= s.NDROP; ++n) {
         const int v = var_of(s.IDROP[n]);
-        if (v >= 1 && v < s.K) fixed[v] = 1;
+        if (v >= 1 && v < s.K) kind[v] = in_empty;
     }
-    int16_t label = 0;
-    double best = 0.0;
-    for (int v = 1; v <= s.K - 1; ++v) {
-        if (fixed[v] || s.KNOBRAN[v + 1] != 0) continue;
-        const double val = a.VALCOL[Args::pl(v + 1, l)];
-        if (label == 0 || val > best) {
-            best = val;
-            label = static_cast<int16_t>(ZLAB + v);
+    for (int d = 2; d <= s.IDEPTH; ++d) {
+        const int v = var_of(s.IBRLAB[d]);
+        if (v >= 1 && v < s.K) kind[v] = on_stack;
+    }
+    for (const char want : {free_var, in_empty}) {
+        int16_t label = 0;
+        double best = 0.0;
+        for (int v = 1; v <= s.K - 1; ++v) {
+            if (kind[v] != want || s.KNOBRAN[v + 1] != 0) continue;
+            const double val = a.VALCOL[Args::pl(v + 1, l)];
+            if (label == 0 || val > best) {
+                best = val;
+                label = static_cast<int16_t>(ZLAB + v);
+            }
+        }
+        if (label != 0) {
+            empty = want == in_empty ? 1 : 0;
+            return label;
         }
     }
-    return label;
+    return 0;
 }
 
 // The stack before the code of a first branch without a candidate.
@@ -153,8 +163,9 @@ bool Search::branch_point() {
         b.intfl = s.INTFL[l];
         b.value = s.OBJL[l];
         b.label = 0;
+        b.empty = 0;
         if (b.code != 7 && b.intfl == 0) {
-            if (!select(j == 0 ? Copy::first : Copy::second, b.label)) return false;
+            if (!select(j == 0 ? Copy::first : Copy::second, b.label, b.empty)) return false;
             // A rejected solution with nothing left to branch on needs no search.
             if (b.label == 0) b.code = 7;
         }
@@ -174,13 +185,16 @@ bool Search::branch_point() {
         s.BPINT[D] = other.intfl;
         s.BPOBJ[D] = other.value;
         s.ALTV[D] = other.label;
+        s.ALTEMP[D] = other.empty;
     } else {
         s.ISVCOD[D] = 7;
         s.BPINT[D] = 0;
         s.BPOBJ[D] = 0.0;
         s.ALTV[D] = 0;
+        s.ALTEMP[D] = 0;
     }
     s.IBRLAB[D + 1] = go.label;
+    s.IBREMP[D + 1] = go.empty;
     if (closed) s.DONEL[l] = 1.0f;
     s.pnt.write(fmt::lines::banner3(), {});
     s.pnt.write(sl::bp_increased(), {static_cast<int16_t>(D - 1), printed(s.IBRLAB[D]), s.IBOTH[D]});
@@ -204,6 +218,7 @@ bool Search::backtrack() {
             s.INTFL[l] = 0;
             s.OBJL[l] = s.BPOBJ[D];
             s.IBRLAB[D + 1] = s.ALTV[D];
+            s.IBREMP[D + 1] = s.ALTEMP[D];
             return true;
         }
         s.DONEL[l] = 1.0f;
@@ -243,6 +258,7 @@ bool Search::fixing_restart() {
     for (int d = 2; d <= n; ++d) {
         s.IBRLAB[d] = s.IFXLAB[d];
         s.IBOTH[d] = s.IFXBTH[d];
+        s.IBREMP[d] = 0;  // an empty column fixed here is removed as empty, as before
     }
     s.IDEPTH = static_cast<int16_t>(n);
     s.DONEL[l] = 0.0f;
@@ -253,6 +269,7 @@ bool Search::run() {
     enum class At { root, node, push, back };
     s.IDEPTH = 1;
     s.IBRLAB[1] = 0;
+    s.NBRPT = 0;
     At at = At::root;
     for (;;) {
         switch (at) {
@@ -263,13 +280,14 @@ bool Search::run() {
                 s.DONEL[l] = 1.0f;
                 at = At::back;
             } else if (s.INTFL[l] == 0) {
-                int16_t label = 0;
-                if (!select(Copy::root, label)) return false;
+                int16_t label = 0, empty = 0;
+                if (!select(Copy::root, label, empty)) return false;
                 if (label == 0) {
                     s.DONEL[l] = 1.0f;
                     at = At::back;
                 } else {
                     s.IBRLAB[s.IDEPTH + 1] = label;
+                    s.IBREMP[s.IDEPTH + 1] = empty;
                 }
             }
             break;
@@ -285,6 +303,14 @@ bool Search::run() {
                 at = At::back;
                 break;
             }
+            if (s.NBRPT >= MAXBP) {
+                // The level ends with what it has found; the code is
+                // printed here, since the next level follows.
+                s.pnt.write(fmt::lines::banner3(), {int16_t{37}});
+                s.pnt.write(sl::error(), {code::BP_LIMIT});
+                return true;
+            }
+            ++s.NBRPT;
             ++s.IDEPTH;
             s.IBOTH[s.IDEPTH] = 1;
             if (!branch_point()) return false;

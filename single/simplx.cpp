@@ -109,6 +109,12 @@ private:
         return true;
     }
 
+    // The first branch decision on label L was taken on an empty column.
+    bool branched_empty(int L) const {
+        for (int d = 2; d <= s.IDEPTH; ++d)
+            if (s.IBRLAB[d] == L) return s.IBREMP[d] != 0;
+        return false;
+    }
     void remove_empty_columns();
     void reduced_values();
     void apply_branches();
@@ -124,9 +130,11 @@ private:
 };
 
 // Integer columns without an entry in the constraint rows: the variable
-// goes to its bound, or stays at 0 when it only costs (a positive reduced
-// cost; taking it would lower the objective).  Tolerances are those of the
-// last COLRNG call.
+// goes to its bound when its value is positive (a negative reduced cost),
+// and stays at 0 otherwise, since taking it would gain nothing.  A column
+// whose variable the search branches on because a rejected solution needed
+// it (marked on the stack) stays for the branch decisions to fix.
+// Tolerances are those of the last COLRNG call.
 void Simplex::remove_empty_columns() {
     s.NITER = 0;
     s.NEMPTY = 0;
@@ -137,11 +145,11 @@ void Simplex::remove_empty_columns() {
     for (int k = 2; k <= N;) {
         bool empty = icol(k) > ZLAB;
         for (int i = 2; i <= M && empty; ++i) empty = std::fabs(t(i, k)) <= tol(i, k);
-        if (!empty) {
+        if (!empty || branched_empty(icol(k))) {
             ++k;
             continue;
         }
-        if (t(1, k) > 0.0) {
+        if (!(t(1, k) < 0.0)) {
             s.IDROP[++s.NDROP] = icol(k);
         } else {
             s.IEMPTY[++s.NEMPTY] = icol(k);
@@ -615,23 +623,26 @@ bool Simplex::resource_test(double z) {
 
 // Value of an integral solution that passed the test, by the host's values
 // per unit; the u-th transfer variable is worth the transfer cost of the
-// resource it serves.  A strictly better value is the level's new best.
+// resource it serves, and a continuous column that serves none is valued
+// like an integer column, so that the value is what the solution is worth
+// in the same terms the simplex optimised.  A strictly better value is the
+// level's new best.
 void Simplex::value() {
     const int K = s.K;
     double sum = 0.0;
     for (int v = 1; v <= N0 - 1; ++v) {
         const double x = s.xlev(l, v);
         if (x == 0.0) continue;
-        if (v < K) {
-            sum += x * a.VALCOL[Args::pl(v + 1, l)];
-            continue;
-        }
-        for (int j = 1, u = 0; j <= s.NRES; ++j) {
-            if (a.TRCOST[j - 1] > 0.0f && ++u == v - K + 1) {
-                sum += x * a.TRCOST[j - 1];
-                break;
+        double per_unit = a.VALCOL[Args::pl(v + 1, l)];
+        if (v >= K) {
+            for (int j = 1, u = 0; j <= s.NRES; ++j) {
+                if (a.TRCOST[j - 1] > 0.0f && ++u == v - K + 1) {
+                    per_unit = a.TRCOST[j - 1];
+                    break;
+                }
             }
         }
+        sum += x * per_unit;
     }
     const double zv = sum - s.LOFF[l];
     s.INTFL[l] = 1;

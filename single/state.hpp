@@ -25,6 +25,12 @@ constexpr int MAX_DEPTH = MAX_COL + 1;  // one branch point per integer variable
 
 constexpr double TOLPIV = 5e-6;  // pivot size, reported-value and resource tolerance
 constexpr int16_t MAXIT = 300;   // pivots of one simplex call
+// Branch points of one level's search.  A search that the resource test
+// keeps from closing its nodes would visit a tree of 2^n nodes; the level
+// ends here with the best solution so far.  The limit lets searches of
+// 200,000 branch points complete: a problem of some 90 variables needs
+// about 155,000 to reach its optimum.
+constexpr int32_t MAXBP = 250000;
 inline constexpr const kernel::Consts& KC = kernel::SINGLE_CONSTS;
 
 // Codes of this library besides those of the shared table: extents of a
@@ -40,6 +46,8 @@ constexpr int16_t NRES = 84;        // NRES outside 0..10
 constexpr int16_t INC_CODE = 85;    // increment names a row or column outside the problem
 constexpr int16_t NINC = 86;        // NINC of a level negative
 constexpr int16_t TYPE0 = 87;       // equality row (type 0): not solved by this build
+constexpr int16_t NOT_FINITE = 88;  // AMAT, DINC, VALCOL, OBJOFF, RCAP or TRCOST holds a NaN or an infinity
+constexpr int16_t BP_LIMIT = 89;    // a level's search reached MAXBP branch points (printed; the next level follows)
 }  // namespace code
 
 // Variable labels inside the library.  Integer variable v (column v + 1)
@@ -72,12 +80,14 @@ struct Args {
 };
 
 // Words of one solved branch: its simplex code, integrality flag, value and
-// the label chosen for branching below it.
+// the label chosen for branching below it, with the mark of a label taken
+// from the empty-column lists (1) or not (0).
 struct Branch {
     int32_t code = 0;
     int16_t intfl = 0;
     double value = 0.0;
     int16_t label = 0;
+    int16_t empty = 0;
 };
 
 struct State {
@@ -89,6 +99,7 @@ struct State {
     bool quiet_end = false; // the call ends without the error line (its own line was written)
     int32_t NITTOT = 0;
     int16_t NITER = 0;
+    int32_t NBRPT = 0;      // branch points solved in the level's search
     int16_t nlev = 0;       // levels of this call (NLEVEL + 1)
     int16_t level = 0;      // level being solved (1-based), 0 = none yet
     char tstart[9] = {}, tend[9] = {};
@@ -137,9 +148,13 @@ struct State {
     std::array<double, LD_A + 1> W{};
     std::array<int16_t, MAX_COL + 1> FIXD{};  // per variable: depth of its branch decision, 0 = none
 
-    // Branch stack and the fixing restart's stack.
+    // Branch stack and the fixing restart's stack.  IBREMP(d) = 1 marks a
+    // variable of an empty column that a rejected solution made the search
+    // branch on: its column stays in the tableau until the branch decision
+    // fixes it.  ALTEMP(d) is the same mark for the saved label ALTV(d).
     int16_t IDEPTH = 1;
     std::array<int16_t, MAX_DEPTH + 1> IBRLAB{}, IBOTH{}, BPINT{}, ALTV{}, IFXLAB{}, IFXBTH{};
+    std::array<int16_t, MAX_DEPTH + 1> IBREMP{}, ALTEMP{};
     std::array<int32_t, MAX_DEPTH + 1> ISVCOD{};
     std::array<double, MAX_DEPTH + 1> BPOBJ{};
     Branch b1, b2;          // the two branches of the last branch point solved
@@ -164,6 +179,10 @@ void tarvexo(State& s, const Args& a);
 
 // Extent test of a call's arguments: 0, or the code that refuses the call.
 int16_t check_extents(const State& s, const Args& a);
+
+// Test of the real numbers the call will read (after check_extents): 0, or
+// NOT_FINITE when one of them is a NaN or an infinity.
+int16_t check_numbers(const State& s, const Args& a);
 
 // Refills the tableau `amat` (the level's extents) from the packed files;
 // false with IERR 10, 30, 31 or 2 when they do not give back the stored matrix.

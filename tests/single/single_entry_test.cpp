@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -91,6 +92,15 @@ TEST(SingleEntry, RefusesBadExtentsBeforeWritingAnything) {
         {"equality row", [](Call& c) { c.itype[1] = 0; }, 87},
         {"row without magnitude", [](Call& c) { for (int k = 0; k < 4; ++k) c.amat[1 + 241 * k] = 0.001; }, 73},
         {"objective without magnitude", [](Call& c) { for (int k = 0; k < 4; ++k) c.amat[241 * k] = 0.0; }, 73},
+        // NaN and infinite numbers, wherever the call reads them.
+        {"NaN in a row", [](Call& c) { c.amat[1 + 241 * 3] = NAN; }, 88},
+        {"infinite objective entry", [](Call& c) { c.amat[241 * 2] = -INFINITY; }, 88},
+        {"infinite increment",
+         [](Call& c) { c.nlevel = 1; c.ninc[0] = 1; c.inccol[0] = 5001; c.dinc[0] = INFINITY; }, 88},
+        {"NaN value of the last level", [](Call& c) { c.valcol[3 + 10000 * 2] = NAN; }, 88},
+        {"infinite OBJOFF", [](Call& c) { c.objoff = INFINITY; }, 88},
+        {"NaN RCAP", [](Call& c) { c.nres = 1; c.rcap[10 * 2] = NAN; }, 88},
+        {"NaN TRCOST", [](Call& c) { c.nres = 1; c.trcost[0] = NAN; }, 88},
     };
     for (const Case& cs : cases) {
         SCOPED_TRACE(cs.what);
@@ -117,6 +127,22 @@ TEST(SingleEntry, RefusesBadExtentsBeforeWritingAnything) {
 }  // namespace
 
 namespace {
+
+// Numbers the call does not read are not tested: AMAT(1, 1), which the
+// objective offset replaces, VALCOL of column 1, increments beyond NINC.
+TEST(SingleEntry, LeavesNumbersItDoesNotReadAlone) {
+    ASSERT_NE(entry(), nullptr);
+    kav::test::TempDataDir dir;
+    Call c;
+    c.amat[0] = NAN;
+    c.valcol[0] = NAN;
+    c.nlevel = 1;
+    c.dinc[0] = INFINITY;
+    c.run();
+    const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
+    EXPECT_EQ(pnt.find("PROBLEM ERROR CODE"), std::string::npos) << pnt.substr(0, 600);
+    EXPECT_EQ(c.status[0], 2.0);  // x1 = x3 = 1, each worth 1
+}
 
 // A first call stores the matrix (objective negated) in the two packed
 // files from byte 0; a second first call rewrites them with its own matrix.

@@ -1,7 +1,8 @@
 // The single-problem library on small problems whose answers are known by
 // hand: columns that no row blocks or that are empty, branch points where neither branch can
-// be solved, the iteration limit, the resource test with its code table,
-// saturating sums and transfer values, and the error codes of a call.
+// be solved, the iteration limit, the branch-point limit of a search that
+// cannot close its nodes, the resource test with its code table, saturating
+// sums and transfer values, and the error codes of a call.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +72,8 @@ TEST(SingleFaults, SearchEndsWithTheOptimum) {
          "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
         {"empty column that only costs",
          [] { return problem({-5, 3}, {{0, 1}}, {1}); }, 3.0, {0, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
+        {"empty column worth nothing",
+         [] { return problem({0, 3}, {{0, 1}}, {1}); }, 3.0, {0, 1}, "BEST MIXED 0-Z SOLUTION OBTAINED SO FAR"},
         // x2 must be 1/2: both branches of its branch point have no solution,
         // so the point is closed and the level ends without one.
         {"both branches infeasible",
@@ -185,9 +188,52 @@ TEST(SingleFaults, RejectionLines) {
     EXPECT_NE(pnt.find(want), std::string::npos) << pnt;
 }
 
+// max x1 + ... + x20 with one row that holds them all: each variable uses
+// 10 of one resource, and the first sum (9 per variable once cut) allows 10
+// of them.  The bound closes only nodes with 10 or more variables at 0, so
+// the search would visit about a million branch points; it stops at the
+// limit with the best solution so far, worth 10.  The next level, whose
+// row allows only 10 variables, is solved at its root.  The print file
+// takes some 600 MB on the way, which the sanitizer build would need
+// minutes to format, so the case runs in the optimised build only.
+TEST(SingleFaults, RunawaySearchStopsAtTheBranchPointLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "600 MB of print lines: optimised build only";
+#endif
+    ASSERT_NE(entry(), nullptr);
+    kav::test::TempDataDir dir;
+    const int n = 20;
+    SingleHost h(2, n + 1, 2, 1, 1);
+    h.nlevel = 1;
+    h.a(2, 1) = n;
+    for (int k = 2; k <= n + 1; ++k) {
+        h.a(1, k) = h.a(2, k) = h.val(k, 1) = h.val(k, 2) = 1.0;
+        h.iresp[k - 1] = 1;
+        h.iuse1[SingleHost::pl(k, 1)] = h.iuse1[SingleHost::pl(k, 2)] = 10;
+    }
+    h.icap1[0] = 90;
+    h.icap2[0] = 1000000;
+    h.cap3(1, 1) = h.cap3(1, 2) = 1e6f;
+    h.add_inc(1, 0, -1, -10.0);
+    h.call(entry());
+    EXPECT_EQ(h.status, (std::vector<double>{10.0, 10.0}));
+    for (int l = 1; l <= 2; ++l) {
+        double ones = 0.0;
+        for (int v = 1; v <= n; ++v) ones += h.x(l, v);
+        EXPECT_EQ(ones, 10.0) << "level " << l;
+    }
+    const std::string pnt = kav::test::read_file(dir.file("KAV.PNT"));
+    const size_t stop = pnt.find("\nBESM ELLAH EL RAHMAN EL RAHIM 37\n\n" + code_line(89) + "\nSENSITIVITY LEVEL");
+    EXPECT_NE(stop, std::string::npos) << pnt.substr(pnt.size() > 4000 ? pnt.size() - 4000 : 0);
+    EXPECT_EQ(pnt.find("ERROR CODE", pnt.find("SENSITIVITY LEVEL", stop)), std::string::npos);
+    size_t points = 0;
+    for (size_t p = 0; (p = pnt.find("BRANCH POINT INCREASED TO", p)) < stop; ++p) ++points;
+    EXPECT_EQ(points, 250000u);
+}
+
 // A transfer variable is worth the transfer cost of the resource it serves;
-// a continuous column that serves none adds nothing.  TRCOST holds exactly
-// NRES entries, so a read beyond them shows under the sanitizers.
+// a continuous column that serves none is worth its VALCOL.  TRCOST holds
+// exactly NRES entries, so a read beyond them shows under the sanitizers.
 TEST(SingleFaults, TransferValues) {
     ASSERT_NE(entry(), nullptr);
     kav::test::TempDataDir dir;
@@ -197,7 +243,7 @@ TEST(SingleFaults, TransferValues) {
     h.icap1 = h.icap2 = {1000, 1000};
     h.cap3(1, 1) = h.cap3(2, 1) = 100.0f;
     h.call(entry());
-    EXPECT_EQ(h.status[0], 18.0 + 0.5 * 3.0);
+    EXPECT_EQ(h.status[0], 18.0 + 0.5 * 3.0 + 1.0 * 1.0);
     EXPECT_EQ(xbest(h, 5), (std::vector<double>{1, 1, 0, 0.5, 1}));
 }
 

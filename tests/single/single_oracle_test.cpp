@@ -1,7 +1,8 @@
 // The single-problem library through its exported entry, against answers
 // found without it: GLPK's integer optimum of random 0-1 problems, level by
-// level, and, for small problems with resources, the best 0-1 point that
-// passes the resource test, found by enumerating every point.
+// level, and of mixed problems with continuous columns; for small problems
+// with resources, some with empty columns, the best 0-1 point that passes
+// the resource test, found by enumerating every point.
 //
 // Each case runs in a fresh data directory.  The trace of a failing case
 // names its seed and lists the problem.
@@ -274,6 +275,88 @@ TEST(SingleOracle, RandomProblemsReachTheIntegerOptimumOnEveryLevel) {
     EXPECT_GT(compared, levels_seen * 2 / 3);
 }
 
+// Random mixed problems: 0-1 columns and trailing continuous columns, each
+// held below a bound by a row of its own, with profits and row entries of
+// either sign.  With one resource whose TRCOST is positive the first
+// continuous column is its transfer variable (worth TRCOST, here its
+// profit; its VALCOL is set apart to show it is not read); the others are
+// worth their VALCOL.  STATUS is GLPK's mixed optimum and what XBEST is
+// worth.
+TEST(SingleOracle, ContinuousColumnsReachTheMixedOptimum) {
+    ASSERT_NE(entry(), nullptr);
+    SeedLog seeds;
+    int compared = 0;
+    const int trials = 120;
+    for (int trial = 0; trial < trials; ++trial) {
+        const unsigned seed = 9900 + trial;
+        const auto watch = seeds.trial(seed);
+        Rng r(seed);
+        kav::test::TempDataDir dir;
+        const Problem p = random_problem(r, r(2, 10), r(1, 5));
+        const int nc = r(1, 3), n = p.n + nc, m = p.m + nc;
+        const bool transfer = r(0, 2) == 0;
+        kav::test::LpProblem lp;
+        lp.c = p.c;
+        for (int i = 0; i < p.m; ++i) lp.rows.push_back({p.a[i], 'L', p.b[i]});
+        for (int j = 0; j < nc; ++j) {
+            lp.c.push_back(transfer && j == 0 ? r(1, 20) : r(-10, 20));
+            for (int i = 0; i < p.m; ++i) lp.rows[i].a.push_back(r(0, 2) == 0 ? 0 : r(-6, 8));
+        }
+        for (int j = 0; j < nc; ++j) {
+            std::vector<double> row(n, 0.0);
+            row[p.n + j] = 1.0;
+            lp.rows.push_back({row, 'L', r(1, 12) * 0.5});
+        }
+        lp.lb.assign(n, 0.0);
+        lp.ub.assign(n, kav::test::LP_INF);
+        lp.integer.assign(n, false);
+        for (int v = 0; v < p.n; ++v) lp.ub[v] = 1.0, lp.integer[v] = true;
+        std::ostringstream trace;
+        trace << "seed " << seed << "\nc =";
+        for (double c : lp.c) trace << ' ' << c;
+        for (const auto& row : lp.rows) {
+            trace << "\nrow:";
+            for (double a : row.a) trace << ' ' << a;
+            trace << " <= " << row.rhs;
+        }
+        SCOPED_TRACE(trace.str());
+
+        SingleHost h(m + 1, n + 1, 1, 1, transfer ? 1 : 0);
+        h.ncont = static_cast<int16_t>(nc);
+        for (int v = 1; v <= n; ++v) h.a(1, v + 1) = h.val(v + 1, 1) = lp.c[v - 1];
+        for (int i = 0; i < m; ++i) {
+            h.a(i + 2, 1) = lp.rows[i].rhs;
+            for (int v = 1; v <= n; ++v) h.a(i + 2, v + 1) = lp.rows[i].a[v - 1];
+        }
+        if (transfer) {
+            h.trcost[0] = static_cast<float>(lp.c[p.n]);
+            h.val(p.n + 2, 1) = 1000.0;
+            h.icap1[0] = h.icap2[0] = 1000000;
+            h.cap3(1, 1) = 1e6f;
+        }
+        h.call(entry());
+        const auto ref = kav::test::solve_lp(lp);
+        ASSERT_EQ(ref.status, kav::test::LpStatus::optimal);
+        if (ref.obj <= 1e-9) {
+            EXPECT_EQ(h.status[0], 37.0) << "optimum " << ref.obj;
+            continue;
+        }
+        ++compared;
+        EXPECT_NEAR(h.status[0], ref.obj, 1e-6 * (1.0 + ref.obj));
+        double worth = 0.0;
+        for (int v = 1; v <= n; ++v) worth += lp.c[v - 1] * h.x(1, v);
+        EXPECT_NEAR(worth, h.status[0], 1e-9 * (1.0 + ref.obj));
+        for (const auto& row : lp.rows) {
+            double lhs = 0.0;
+            for (int v = 1; v <= n; ++v) lhs += row.a[v - 1] * h.x(1, v);
+            EXPECT_LE(lhs, row.rhs + 1e-7);
+        }
+        for (int v = 1; v <= p.n; ++v) EXPECT_TRUE(h.x(1, v) == 0.0 || h.x(1, v) == 1.0) << "x" << v;
+    }
+    std::printf("levels with a solution to compare: %d of %d\n", compared, trials);
+    EXPECT_GT(compared, trials * 2 / 3);
+}
+
 // ---------------------------------------------------------------------------
 // The resource test.  A point is valued only when it passes it; the search
 // goes on below a rejected point, so the level's answer is the best point of
@@ -468,6 +551,52 @@ void load_resources(SingleHost& h, const Problem& p, const Resources& rs, int le
     }
 }
 
+// Solves one problem with resources over its levels and checks every level:
+// STATUS is the best point that passes the test (enumerated), XBEST such a
+// point.  Returns the number of levels the resource test decides.
+int check_resource_levels(const Problem& p, const std::vector<std::vector<Inc>>& incs, const Resources& rs) {
+    const int nlevel = static_cast<int>(incs.size()), levels = nlevel + 1;
+    std::vector<Problem> problems{p};
+    for (const auto& li : incs) problems.push_back(at_level(p, li));
+    const int ntr = static_cast<int>(rs.tau.size());
+    kav::test::TempDataDir dir;
+    SingleHost h(p.m + 1 + ntr, p.n + 1 + ntr, levels, 3, rs.nres);
+    load(h, p);
+    load_resources(h, p, rs, levels);
+    h.ncont = static_cast<int16_t>(ntr);
+    h.nlevel = static_cast<int16_t>(nlevel);
+    set_values(h, 1, p);
+    for (int l = 1; l <= nlevel; ++l) {
+        for (const Inc& i : incs[l - 1]) h.add_inc(l, i.col, i.row, i.d);
+        set_values(h, l + 1, problems[l]);
+    }
+    h.call(entry());
+    int binding = 0;
+    for (int l = 1; l <= levels; ++l) {
+        SCOPED_TRACE("level " + std::to_string(l));
+        const Problem& lp = problems[l - 1];
+        const double want = enumerate(lp, rs, l, true).value;
+        if (want < enumerate(lp, rs, l, false).value) ++binding;
+        if (want <= 1e-9) {
+            EXPECT_EQ(h.status[l - 1], 37.0) << "best passing value " << want;
+            continue;
+        }
+        EXPECT_NEAR(h.status[l - 1], want, 1e-6 * (1.0 + want));
+        if (std::fabs(h.status[l - 1] - want) > 1e-6 * (1.0 + want)) continue;
+        double transfers = 0.0;
+        for (int u = 1, j = 0; j < rs.nres; ++j) {
+            if (rs.trcost[j] <= 0.0f) continue;
+            EXPECT_EQ(h.x(l, p.n + u), rs.tau[u - 1]) << "transfer " << u;
+            transfers += rs.trcost[j] * rs.tau[u - 1];
+            ++u;
+        }
+        const std::vector<double> xb = check_xbest(h, l, lp, -transfers);
+        EXPECT_TRUE(passes(rs, l, std::vector<int>(xb.begin(), xb.end()))) << "XBEST fails the resource test";
+    }
+    EXPECT_EQ(kav::test::read_file(dir.file("KAV.PNT")).find("ERROR CODE"), std::string::npos);
+    return binding;
+}
+
 // Small problems with binding resources: STATUS is the best point that
 // passes the test (enumerated), and XBEST is such a point.
 TEST(SingleOracle, ResourceTestKeepsTheBestPassingSolution) {
@@ -479,53 +608,81 @@ TEST(SingleOracle, ResourceTestKeepsTheBestPassingSolution) {
         const unsigned seed = 9100 + trial;
         const auto watch = seeds.trial(seed);
         Rng r(seed);
-        kav::test::TempDataDir dir;
         const Problem p = random_problem(r, r(2, 8), r(1, 3));
-        const int nlevel = r(0, 1), levels = nlevel + 1;
-        std::vector<std::vector<Inc>> incs(nlevel);
+        std::vector<std::vector<Inc>> incs(r(0, 1));
         for (auto& li : incs) li = random_incs(r, p, r(0, 3));
         std::vector<Problem> problems{p};
         for (const auto& li : incs) problems.push_back(at_level(p, li));
         const Resources rs = random_resources(r, problems);
-        const int ntr = static_cast<int>(rs.tau.size());
         SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + describe(p, incs));
-
-        SingleHost h(p.m + 1 + ntr, p.n + 1 + ntr, levels, 3, rs.nres);
-        load(h, p);
-        load_resources(h, p, rs, levels);
-        h.ncont = static_cast<int16_t>(ntr);
-        h.nlevel = static_cast<int16_t>(nlevel);
-        set_values(h, 1, p);
-        for (int l = 1; l <= nlevel; ++l) {
-            for (const Inc& i : incs[l - 1]) h.add_inc(l, i.col, i.row, i.d);
-            set_values(h, l + 1, at_level(p, incs[l - 1]));
-        }
-        h.call(entry());
-        for (int l = 1; l <= levels; ++l) {
-            SCOPED_TRACE("level " + std::to_string(l));
-            const Problem& lp = problems[l - 1];
-            const double want = enumerate(lp, rs, l, true).value;
-            if (want < enumerate(lp, rs, l, false).value) ++binding;
-            if (want <= 1e-9) {
-                EXPECT_EQ(h.status[l - 1], 37.0) << "best passing value " << want;
-                continue;
-            }
-            EXPECT_NEAR(h.status[l - 1], want, 1e-6 * (1.0 + want));
-            if (std::fabs(h.status[l - 1] - want) > 1e-6 * (1.0 + want)) continue;
-            double transfers = 0.0;
-            for (int u = 1, j = 0; j < rs.nres; ++j) {
-                if (rs.trcost[j] <= 0.0f) continue;
-                EXPECT_EQ(h.x(l, p.n + u), rs.tau[u - 1]) << "transfer " << u;
-                transfers += rs.trcost[j] * rs.tau[u - 1];
-                ++u;
-            }
-            const std::vector<double> xb = check_xbest(h, l, lp, -transfers);
-            EXPECT_TRUE(passes(rs, l, std::vector<int>(xb.begin(), xb.end())))
-                << "XBEST fails the resource test";
-        }
+        binding += check_resource_levels(p, incs, rs);
     }
     std::printf("levels decided by the resource test: %d\n", binding);
     EXPECT_GT(binding, trials / 3);  // most cases are decided by the resource test
+}
+
+// Variables whose columns have no entry in the rows, worth less than 0,
+// exactly 0 or more, inserted among the others; each adds to or subtracts
+// from a resource, so the best passing point may need it at either end.
+Problem with_empty_columns(Rng& r, Problem p, int count) {
+    for (int e = 0; e < count; ++e) {
+        const int at = r(0, p.n);
+        const int kind = r(0, 2);
+        p.c.insert(p.c.begin() + at, kind == 0 ? -r(1, 8) : (kind == 1 ? 0 : r(1, 30)));
+        for (auto& row : p.a) row.insert(row.begin() + at, 0.0);
+        ++p.n;
+    }
+    return p;
+}
+
+TEST(SingleOracle, ResourceSearchBranchesOnEmptyColumns) {
+    ASSERT_NE(entry(), nullptr);
+    {
+        // x2 has no row entry and is worth 10; its usage (700 of resource 3
+        // against a running first sum limited to 650) rejects every point
+        // with x2 = 1, and x4's usage every point with x4 = 1: the best
+        // passing point is x3 = 1, worth 53.
+        SCOPED_TRACE("hand case");
+        Problem p;
+        p.n = 4, p.m = 2;
+        p.c = {13, 10, 53, 31};
+        p.a = {{1, 0, 6, 14}, {7, 0, 15, 7}};
+        p.b = {7, 18};
+        Resources rs;
+        rs.nres = 3, rs.iconf = 1;
+        rs.iresp = {0, 3, 0, 1}, rs.iresm = {0, 0, 0, 0};
+        rs.icap1 = {50, 250, 650}, rs.icap2 = {1000000, 1000000, 1000000};
+        rs.trcost = {0.0f, 0.0f, 0.0f};
+        rs.use1 = {{800, 700, 400, 800}}, rs.use2 = rs.use3 = {{0, 0, 0, 0}};
+        rs.ruse1 = rs.ruse2 = {{0.0f, 0.0f, 0.0f, 0.0f}};
+        rs.rcap = {{1000.0f, 1000.0f, 1000.0f}};
+        ASSERT_EQ(enumerate(p, rs, 1, true).value, 53.0);
+        EXPECT_EQ(check_resource_levels(p, {}, rs), 1);
+    }
+    SeedLog seeds;
+    int binding = 0;
+    const int trials = 150;
+    for (int trial = 0; trial < trials; ++trial) {
+        const unsigned seed = 9500 + trial;
+        const auto watch = seeds.trial(seed);
+        Rng r(seed);
+        const Problem p = with_empty_columns(r, random_problem(r, r(2, 7), r(1, 3)), r(1, 3));
+        std::vector<std::vector<Inc>> incs(r(0, 1));
+        for (auto& li : incs) li = random_incs(r, p, r(0, 3));
+        std::vector<Problem> problems{p};
+        for (const auto& li : incs) problems.push_back(at_level(p, li));
+        Resources rs = random_resources(r, problems);
+        // Every empty column counts for some resource.
+        for (int v = 0; v < p.n; ++v) {
+            bool empty = true;
+            for (const auto& row : p.a) empty = empty && row[v] == 0.0;
+            if (empty && rs.iresp[v] == 0 && rs.iresm[v] == 0) (r(0, 1) ? rs.iresp : rs.iresm)[v] = r(1, rs.nres);
+        }
+        SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + describe(p, incs));
+        binding += check_resource_levels(p, incs, rs);
+    }
+    std::printf("levels decided by the resource test: %d\n", binding);
+    EXPECT_GT(binding, trials / 3);
 }
 
 }  // namespace
