@@ -17,7 +17,7 @@
 
 #include "kernel.hpp"
 #include "lp_oracle.hpp"
-#include "../mix/state.hpp"
+#include "mix_state.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "fmt.hpp"
 #include "lines.hpp"
 #include "platform.hpp"
-#include "state.hpp"
+#include "mix_state.hpp"
 
 namespace kav::mix {
 

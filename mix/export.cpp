@@ -1,5 +1,5 @@
 // The one exported symbol of the allocation library.
-#include "state.hpp"
+#include "mix_state.hpp"
 
 extern "C" __attribute__((visibility("default"))) void ALLAH_mp_TARVEXO1(
     int16_t* NROW, int16_t* NCOL, int16_t* ITYPE, double* AMAT, int16_t* IITEM,

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "lines.hpp"
-#include "state.hpp"
+#include "mix_state.hpp"
 
 namespace kav::mix {
 

@@ -6,7 +6,7 @@
 
 #include "kernel.hpp"
 #include "lines.hpp"
-#include "state.hpp"
+#include "mix_state.hpp"
 
 namespace kav::mix {
 

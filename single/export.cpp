@@ -1,7 +1,7 @@
 // The one exported symbol of the single-problem library.
 #include <cstdint>
 
-#include "state.hpp"
+#include "single_state.hpp"
 
 extern "C" __attribute__((visibility("default"))) void ALLAH_mp_TARVEXO(
     int16_t* NROW, int16_t* NCOL, int16_t* ITYPE, double* AMAT, int16_t* NINC,

@@ -14,7 +14,7 @@
 
 #include "errcodes.hpp"
 #include "single_lines.hpp"
-#include "state.hpp"
+#include "single_state.hpp"
 
 namespace kav::single {
 

@@ -15,7 +15,7 @@
 
 #include "datadir.hpp"
 #include "single_host.hpp"
-#include "../../single/state.hpp"
+#include "single_state.hpp"
 
 namespace {
 
