@@ -178,6 +178,27 @@ std::vector<Case> identity_cases() {
         // tests on the generated data leave the library without a solution.
         cs.push_back({"integral root " + std::to_string(i), to_host(pp, 200 + i), i % 3 != 2});
     }
+    // Every subproblem's first proposal is integral and rejected by the 0-Z
+    // tail, so no master problem runs: the continuous solution still lists
+    // every result position, as the library's does.
+    {
+        PlainProblem pp = small_problem(g);
+        pp.kcode = 100;
+        for (size_t k = 0; k < pp.subs.size(); ++k) {
+            PlainSub& s = pp.subs[k];
+            s.nz = static_cast<int>(s.c.size());
+            for (double& c : s.c) c = std::fabs(c) + 1.0;
+            for (int v = 0; v < s.nz; ++v) {
+                for (auto& row : s.a) row[v] = 0.0;
+                for (auto& row : pp.cpl) row[k][v] = 0.0;
+            }
+        }
+        Problem p = to_host(pp, 300);
+        // No chain starts and zero attribute words: a proposal with a 0-Z
+        // variable at 1 has no chain the tail accepts.
+        std::fill(p.kr17.begin(), p.kr17.end(), 0);
+        cs.push_back({"first proposals rejected", p, false});
+    }
     return cs;
 }
 
