@@ -13,13 +13,17 @@
 # - the pivots per process: process 0 the two master problems (from its
 #   print file), the workers their subproblem pivots (counted by the
 #   benchmark build kavmpi_pivots; rank 2K-1 / 2K serves subproblem K for
-#   master problem 1 / 2).
+#   master problem 1 / 2);
+# - the memory per rank: the largest and the median peak resident set, and
+#   the largest peak address space (every rank run under bench/peak_memory);
+#   with KAVMPI_BASELINE naming another kavmpi (for example the build of an
+#   earlier commit) the same for it, in the same run.
 # Usage: bench/kavmpi_bench.sh [build folder]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 reps="${REPS:-3}"
-cmake --build "$build" -j4 --target decomp_problem input_set_writer kavmpi kavmpi_pivots >/dev/null
+cmake --build "$build" -j4 --target decomp_problem input_set_writer kavmpi kavmpi_pivots peak_memory >/dev/null
 echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg)"
 TIMEFORMAT='%R'
 
@@ -42,6 +46,20 @@ fastest() {
         if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best="$t"; fi
     done
     echo "$best"
+}
+
+# Memory per rank of program $2 with $3 processes in $1, labelled $4.
+memory() {
+    local dir="$1" exe="$2" procs="$3" label="$4"
+    cp "$dir"/inputs/* "$dir"
+    KAV_DATA_DIR="$dir" mpiexec -n "$procs" "$build/bench/peak_memory" "$exe" 2>"$dir/memory.txt" >/dev/null || true
+    awk -v label="$label" '/^rank [0-9]+ rss_kb/ {rss[n++] = $4; if ($6 > vm) vm = $6}
+        END {
+            if (n == 0) { print "memory (" label "): no reading"; exit }
+            for (i = 0; i < n; ++i) for (j = i + 1; j < n; ++j) if (rss[j] < rss[i]) { t = rss[i]; rss[i] = rss[j]; rss[j] = t }
+            printf "memory (%s) per rank over %d ranks: peak resident largest %.1f MB, median %.1f MB; peak address space largest %.1f MB\n",
+                   label, n, rss[n - 1] / 1024, rss[int(n / 2)] / 1024, vm / 1024
+        }' "$dir/memory.txt"
 }
 
 bench() {
@@ -67,6 +85,8 @@ bench() {
         "$(awk '/MASTER PROBLEM ONE =/ {a = $NF} /MASTER PROBLEM TWO =/ {b = $NF} END {print a " + " b}' "$dir/KAV100.PNT")"
     echo "pivots: ranks 1..$((procs - 1)):" \
         "$(awk '/^rank [0-9]+ pivots/ && $2 > 0 {p[$2] = $4} END {for (r = 1; r in p; ++r) printf "%s ", p[r]}' "$dir/pivots.txt")"
+    memory "$dir" "$build/parallel/kavmpi" "$procs" "kavmpi"
+    if [ -n "${KAVMPI_BASELINE:-}" ]; then memory "$dir" "$KAVMPI_BASELINE" "$procs" "baseline"; fi
     rm -rf "$dir" "$base"
 }
 

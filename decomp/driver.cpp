@@ -105,12 +105,7 @@ Flow read_par1_header(DecompState& ds) {
     handoff::In r{dv.par1};
     handoff::Header h{};
     handoff::get(r, h);
-    pb.NSUB = h.NSUB;
-    pb.NCRES = h.NCRES;
-    pb.NLEVEL = h.NLEVEL;
-    pb.NCROW = h.NCROW;
-    pb.NZOTOT = h.NZOTOT;
-    pb.PRSW = h.PRSW;
+    pb.set_header(h);
     bool fits = pb.NSUB >= 1 && pb.NSUB <= NPROB && pb.NCRES >= 0 && pb.NCRES <= MAXCRES && pb.NLEVEL >= 0 &&
                 pb.NLEVEL + 1 <= NLEV && pb.NCROW >= 2 && pb.NCROW <= LDC && pb.NZOTOT >= 0 &&
                 pb.NZOTOT + 1 <= MAXZENT && pb.NSUB + pb.NCROW - 1 <= TMLD;
@@ -145,9 +140,7 @@ Flow read_par1_rest(DecompState& ds) {
     for (int32_t k = 1; k <= pb.NSUB; ++k) {
         handoff::MatrixCounts c{};
         handoff::get(r, c);
-        pb.NNZC[k] = c.NNZ;
-        pb.NZEROC[k] = c.NZER;
-        pb.NIXBC[k] = c.NIXB;
+        pb.set_coupling_counts(k, c);
     }
     for (int32_t k = 1; k <= pb.NSUB; ++k)
         for (int32_t j = 1; j <= pb.NCRES; ++j) pb.IKR[k][j] = r.get<int16_t>();
@@ -155,24 +148,16 @@ Flow read_par1_rest(DecompState& ds) {
         for (int32_t l = 1; l <= nl; ++l) {
             handoff::ResourceLevel q{};
             handoff::get(r, q);
-            pb.IRL1[j][l] = q.IRL1;
-            pb.IRL2[j][l] = q.IRL2;
-            pb.IRL3[j][l] = q.IRL3;
+            pb.set_resource_level(j, l, q);
         }
     for (int32_t d = 1; d <= pb.NZOTOT + 1; ++d) {
         handoff::ZEntry e{};
         handoff::get(r, e);
-        pb.ZPRB[d] = e.prob;
-        pb.ZLAB[d] = e.label;
-        pb.IZA1[d] = e.iza[0];
-        pb.IZA2[d] = e.iza[1];
-        pb.IZA3[d] = e.iza[2];
-        pb.IZA4[d] = e.iza[3];
+        pb.set_zentry(d, e);
         for (int32_t l = 1; l <= nl; ++l) {
             handoff::ZLevel z{};
             handoff::get(r, z);
-            pb.ZOVD[d][l] = z.zovd;
-            pb.ZOVR[d][l] = z.zovr;
+            pb.set_zlevel(d, l, z);
         }
     }
     if (r.bad()) {
@@ -192,20 +177,12 @@ Flow read_par2(DecompState& ds, int32_t k) {
     for (int32_t j = 1; j <= pb.NCRES; ++j) {
         handoff::ResourceCaps c{};
         handoff::get(r, c);
-        pb.RRK1[k][j] = c.RRK1;
-        pb.RRK2[k][j] = c.RRK2;
-        pb.RRK3[k][j] = c.RRK3;
-        pb.RRK4[k][j] = c.RRK4;
+        pb.set_caps(k, j, c);
     }
     for (int32_t j = 1; j <= pb.NCRES; ++j) {
         handoff::ResourcePlaces q{};
         handoff::get(r, q);
-        pb.IRK1[k][j] = q.IRK1;
-        pb.IRK2[k][j] = q.IRK2;
-        pb.IRK3[k][j] = q.IRK3;
-        pb.IRK4[k][j] = q.IRK4;
-        pb.IRK5[k][j] = q.IRK5;
-        pb.IRK6[k][j] = q.IRK6;
+        pb.set_places(k, j, q);
     }
     handoff::ProblemRecord pr{};
     handoff::get(r, pr);
@@ -225,8 +202,7 @@ Flow read_par2(DecompState& ds, int32_t k) {
     for (int32_t q = 1; q <= NCLASS; ++q) {
         handoff::RowClass c{};
         handoff::get(r, c);
-        pb.IKA[k][q] = c.IKA;
-        pb.IKB[k][q] = c.IKB;
+        pb.set_row_class(k, q, c);
     }
     r.get_n(&sv.IROW[1], m);
     r.get_n(&sv.ICOL[1], n);
@@ -248,8 +224,7 @@ Flow read_par3(DecompState& ds, int32_t k) {
         for (int32_t l = 1; l <= nl; ++l) {
             handoff::LevelCaps c{};
             handoff::get(r, c);
-            pb.RRL1[k][j][l] = c.RRL1;
-            pb.RRL2[k][j][l] = c.RRL2;
+            pb.set_level_caps(k, j, l, c);
         }
     int16_t ninc[NLEV + 1] = {};
     for (int32_t l = 1; l <= nl; ++l) {
@@ -268,11 +243,7 @@ Flow read_par3(DecompState& ds, int32_t k) {
         for (int32_t i = 1; i <= ninc[l]; ++i) {
             handoff::Increment inc{};
             handoff::get(r, inc);
-            if (keep) {
-                pb.INCCOL[k][l][i] = inc.col;
-                pb.INCROW[k][l][i] = inc.row;
-                pb.DINC[k][l][i] = inc.value;
-            }
+            if (keep) pb.set_increment(k, l, i, inc);
         }
     }
     if (r.bad()) {

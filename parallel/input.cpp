@@ -94,20 +94,12 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         for (int32_t j = 1; j <= ncres; ++j) {
             handoff::ResourceCaps c{};
             handoff::get(r, c);
-            pb.RRK1[k][j] = c.RRK1;
-            pb.RRK2[k][j] = c.RRK2;
-            pb.RRK3[k][j] = c.RRK3;
-            pb.RRK4[k][j] = c.RRK4;
+            pb.set_caps(k, j, c);
         }
         for (int32_t j = 1; j <= ncres; ++j) {
             handoff::ResourcePlaces q{};
             handoff::get(r, q);
-            pb.IRK1[k][j] = q.IRK1;
-            pb.IRK2[k][j] = q.IRK2;
-            pb.IRK3[k][j] = q.IRK3;
-            pb.IRK4[k][j] = q.IRK4;
-            pb.IRK5[k][j] = q.IRK5;
-            pb.IRK6[k][j] = q.IRK6;
+            pb.set_places(k, j, q);
         }
         if (r.bad()) return ERR_READ_PAR1;
         to_pair(k, msg::RRK1, &pb.RRK1[k][1], ncres);
@@ -135,8 +127,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         for (int32_t q = 1; q <= NCLASS; ++q) {
             handoff::RowClass c{};
             handoff::get(r, c);
-            pb.IKA[k][q] = c.IKA;
-            pb.IKB[k][q] = c.IKB;
+            pb.set_row_class(k, q, c);
         }
         if (r.bad()) return ERR_READ_PAR1;
         to_pair(k, msg::IKA, &pb.IKA[k][1], NCLASS);
@@ -153,8 +144,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
             for (int32_t l = 1; l <= nl; ++l) {
                 handoff::LevelCaps c{};
                 handoff::get(p3, c);
-                pb.RRL1[k][j][l] = c.RRL1;
-                pb.RRL2[k][j][l] = c.RRL2;
+                pb.set_level_caps(k, j, l, c);
             }
         int32_t total = 0;
         for (int32_t l = 1; l <= nl; ++l) {
@@ -176,9 +166,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
                 if (p3.bad() || objective_incs > extent(st, 6)) return ERR_READ_PAR3;
                 st.pnt.write(fmt::lines::status_line(), {inc.col, inc.row});
                 st.pnt.write(fmt::lines::values8(), {inc.value});
-                pb.INCCOL[k][l][i] = inc.col;
-                pb.INCROW[k][l][i] = inc.row;
-                pb.DINC[k][l][i] = inc.value;
+                pb.set_increment(k, l, i, inc);
                 cc.push_back(inc.col);
                 rc.push_back(inc.row);
                 dd.push_back(inc.value);
@@ -258,12 +246,7 @@ int16_t read_header(MpiState& st) {
     for (int i = 1; i <= handoff::NEXTENT; ++i) st.IEXT[i] = r.get<int32_t>();
     handoff::Header h{};
     handoff::get(r, h);
-    pb.NSUB = h.NSUB;
-    pb.NCRES = h.NCRES;
-    pb.NLEVEL = h.NLEVEL;
-    pb.NCROW = h.NCROW;  // RMAX
-    pb.NZOTOT = h.NZOTOT;
-    pb.PRSW = h.PRSW;
+    pb.set_header(h);  // NCROW: RMAX
     const bool fits = pb.NSUB >= 1 && pb.NSUB <= NPROB && pb.NCRES >= 0 && pb.NCRES <= MAXCRES &&
                       pb.NLEVEL >= 0 && pb.NLEVEL + 1 <= NLEV && pb.NCROW >= 2 && pb.NCROW <= LDC &&
                       pb.NZOTOT >= 0 && pb.NZOTOT + 1 <= MAXZENT && pb.NSUB + pb.NCROW - 1 <= TMLD &&
@@ -295,9 +278,7 @@ int16_t read_and_send(MpiState& st) {
     for (int32_t k = 1; k <= nsub; ++k) {
         handoff::MatrixCounts c{};
         handoff::get(r, c);
-        pb.NNZC[k] = c.NNZ;
-        pb.NZEROC[k] = c.NZER;
-        pb.NIXBC[k] = c.NIXB;
+        pb.set_coupling_counts(k, c);
     }
     if (r.bad()) return ERR_READ_PAR1;
     for (int32_t k = 1; k <= nsub; ++k) {
@@ -323,9 +304,10 @@ int16_t read_and_send(MpiState& st) {
         for (int32_t l = 1; l <= nl; ++l) {
             handoff::ResourceLevel q{};
             handoff::get(r, q);
-            l1.push_back(pb.IRL1[j][l] = q.IRL1);
-            l2.push_back(pb.IRL2[j][l] = q.IRL2);
-            l3.push_back(pb.IRL3[j][l] = q.IRL3);
+            pb.set_resource_level(j, l, q);
+            l1.push_back(q.IRL1);
+            l2.push_back(q.IRL2);
+            l3.push_back(q.IRL3);
         }
     if (r.bad()) return ERR_READ_PAR1;
     const int32_t nrl = ncres * nl;
@@ -340,17 +322,13 @@ int16_t read_and_send(MpiState& st) {
     for (int32_t d = 1; d <= nzo1; ++d) {
         handoff::ZEntry e{};
         handoff::get(r, e);
-        pb.ZPRB[d] = e.prob;
-        pb.ZLAB[d] = e.label;
-        pb.IZA1[d] = e.iza[0];
-        pb.IZA2[d] = e.iza[1];
-        pb.IZA3[d] = e.iza[2];
-        pb.IZA4[d] = e.iza[3];
+        pb.set_zentry(d, e);
         for (int32_t l = 1; l <= nl; ++l) {
             handoff::ZLevel z{};
             handoff::get(r, z);
-            zd.push_back(pb.ZOVD[d][l] = z.zovd);
-            zr.push_back(pb.ZOVR[d][l] = z.zovr);
+            pb.set_zlevel(d, l, z);
+            zd.push_back(z.zovd);
+            zr.push_back(z.zovr);
         }
     }
     if (r.bad()) return ERR_READ_PAR1;

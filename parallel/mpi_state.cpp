@@ -2,6 +2,8 @@
 // problem record as it travels.
 #include "mpi_state.hpp"
 
+#include <iterator>
+
 namespace kav::mpi {
 
 namespace {
@@ -38,50 +40,34 @@ void make_master_solves(MpiState& st) {
     }
 }
 
-RecordMessage to_message(const handoff::ProblemRecord& r) {
+// The items of the problem record in the order they travel.
+using handoff::ProblemRecord;
+constexpr int32_t ProblemRecord::* RECORD_I4[] = {&ProblemRecord::KR01, &ProblemRecord::KR02, &ProblemRecord::KR03,
+                                                   &ProblemRecord::KR07, &ProblemRecord::KR08, &ProblemRecord::KR09};
+constexpr int16_t ProblemRecord::* RECORD_I2[] = {&ProblemRecord::KCODE, &ProblemRecord::KR05, &ProblemRecord::NROW,
+                                                   &ProblemRecord::NCOL,  &ProblemRecord::NZO,  &ProblemRecord::KR17,
+                                                   &ProblemRecord::KR18,  &ProblemRecord::KR19, &ProblemRecord::KR20,
+                                                   &ProblemRecord::KR21};
+constexpr size_t NI4 = sizeof RECORD_I4 / sizeof RECORD_I4[0];  // then the three matrix counts
+static_assert(NI4 + 3 == sizeof RecordMessage::i4 / sizeof(int32_t));
+static_assert(sizeof RECORD_I2 / sizeof RECORD_I2[0] == sizeof RecordMessage::i2 / sizeof(int16_t));
+
+RecordMessage to_message(const ProblemRecord& r) {
     RecordMessage m;
-    m.i4[0] = r.KR01;
-    m.i4[1] = r.KR02;
-    m.i4[2] = r.KR03;
-    m.i4[3] = r.KR07;
-    m.i4[4] = r.KR08;
-    m.i4[5] = r.KR09;
-    m.i4[6] = r.mat.NNZ;
-    m.i4[7] = r.mat.NZER;
-    m.i4[8] = r.mat.NIXB;
-    m.i2[0] = r.KCODE;
-    m.i2[1] = r.KR05;
-    m.i2[2] = r.NROW;
-    m.i2[3] = r.NCOL;
-    m.i2[4] = r.NZO;
-    m.i2[5] = r.KR17;
-    m.i2[6] = r.KR18;
-    m.i2[7] = r.KR19;
-    m.i2[8] = r.KR20;
-    m.i2[9] = r.KR21;
+    for (size_t i = 0; i < NI4; ++i) m.i4[i] = r.*RECORD_I4[i];
+    m.i4[NI4] = r.mat.NNZ;
+    m.i4[NI4 + 1] = r.mat.NZER;
+    m.i4[NI4 + 2] = r.mat.NIXB;
+    for (size_t i = 0; i < std::size(RECORD_I2); ++i) m.i2[i] = r.*RECORD_I2[i];
     m.r4 = r.KR06;
     return m;
 }
 
-handoff::ProblemRecord from_message(const RecordMessage& m) {
-    handoff::ProblemRecord r{};
-    r.KR01 = m.i4[0];
-    r.KR02 = m.i4[1];
-    r.KR03 = m.i4[2];
-    r.KR07 = m.i4[3];
-    r.KR08 = m.i4[4];
-    r.KR09 = m.i4[5];
-    r.mat = handoff::MatrixCounts{m.i4[6], m.i4[7], m.i4[8]};
-    r.KCODE = m.i2[0];
-    r.KR05 = m.i2[1];
-    r.NROW = m.i2[2];
-    r.NCOL = m.i2[3];
-    r.NZO = m.i2[4];
-    r.KR17 = m.i2[5];
-    r.KR18 = m.i2[6];
-    r.KR19 = m.i2[7];
-    r.KR20 = m.i2[8];
-    r.KR21 = m.i2[9];
+ProblemRecord from_message(const RecordMessage& m) {
+    ProblemRecord r{};
+    for (size_t i = 0; i < NI4; ++i) r.*RECORD_I4[i] = m.i4[i];
+    r.mat = handoff::MatrixCounts{m.i4[NI4], m.i4[NI4 + 1], m.i4[NI4 + 2]};
+    for (size_t i = 0; i < std::size(RECORD_I2); ++i) r.*RECORD_I2[i] = m.i2[i];
     r.KR06 = m.r4;
     return r;
 }

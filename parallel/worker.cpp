@@ -26,12 +26,14 @@ bool receive_setup(MpiState& st) {
     const int me = st.MYID;
     auto get16 = [&](int code) { return recv1<int16_t>(0, me, code); };
     for (int i = 1; i <= handoff::NEXTENT; ++i) st.IEXT[i] = recv1<int32_t>(0, me, msg::IEXT1 + (i - 1));
-    pb.NSUB = get16(msg::NSUB);
-    pb.NCRES = get16(msg::NCRES);
-    pb.NLEVEL = get16(msg::NLEVEL);
-    pb.NCROW = get16(msg::RMAX);
-    pb.NZOTOT = get16(msg::NZOTOT);
-    pb.PRSW = get16(msg::PRSW);
+    handoff::Header h{};
+    h.NSUB = get16(msg::NSUB);
+    h.NCRES = get16(msg::NCRES);
+    h.NLEVEL = get16(msg::NLEVEL);
+    h.NCROW = get16(msg::RMAX);
+    h.NZOTOT = get16(msg::NZOTOT);
+    h.PRSW = get16(msg::PRSW);
+    pb.set_header(h);
     st.PAR5FL = get16(msg::PAR5FL);
     const int32_t k = st.KSUB;
     if (!(pb.NSUB >= 1 && pb.NSUB <= NPROB && k <= pb.NSUB && pb.NCRES >= 0 && pb.NCRES <= MAXCRES &&

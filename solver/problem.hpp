@@ -46,8 +46,20 @@ struct Problem {
     void size(const Extents& e);
     Extents ext{};
 
-    // Subproblem K's problem record into the per-subproblem tables.
-    void set_record(int32_t k, const handoff::ProblemRecord& r);
+    // The hand-off records into the tables (each reader of the records, the
+    // library's driver and kavmpi's process 0 and workers, stores through
+    // these).
+    void set_header(const handoff::Header& h);
+    void set_record(int32_t k, const handoff::ProblemRecord& r);            // subproblem K's problem record
+    void set_coupling_counts(int32_t k, const handoff::MatrixCounts& c);    // K's coupling matrix counts
+    void set_resource_level(int32_t j, int32_t l, const handoff::ResourceLevel& r);
+    void set_zentry(int32_t d, const handoff::ZEntry& e);
+    void set_zlevel(int32_t d, int32_t l, const handoff::ZLevel& z);
+    void set_caps(int32_t k, int32_t j, const handoff::ResourceCaps& c);
+    void set_places(int32_t k, int32_t j, const handoff::ResourcePlaces& q);
+    void set_row_class(int32_t k, int32_t q, const handoff::RowClass& c);
+    void set_level_caps(int32_t k, int32_t j, int32_t l, const handoff::LevelCaps& c);
+    void set_increment(int32_t k, int32_t l, int32_t i, const handoff::Increment& inc);
 
     // ---- header words (PAR1 record 1) ----------------------------------------
     int16_t NSUB;    // subproblems

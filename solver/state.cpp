@@ -18,6 +18,73 @@ void Problem::size(const Extents& e) {
     ZOVR.resize(e.zentries + 1, NLEV + 1);
 }
 
+void Problem::set_header(const handoff::Header& h) {
+    NSUB = h.NSUB;
+    NCRES = h.NCRES;
+    NLEVEL = h.NLEVEL;
+    NCROW = h.NCROW;
+    NZOTOT = h.NZOTOT;
+    PRSW = h.PRSW;
+}
+
+void Problem::set_coupling_counts(int32_t k, const handoff::MatrixCounts& c) {
+    NNZC[k] = c.NNZ;
+    NZEROC[k] = c.NZER;
+    NIXBC[k] = c.NIXB;
+}
+
+void Problem::set_resource_level(int32_t j, int32_t l, const handoff::ResourceLevel& r) {
+    IRL1[j][l] = r.IRL1;
+    IRL2[j][l] = r.IRL2;
+    IRL3[j][l] = r.IRL3;
+}
+
+void Problem::set_zentry(int32_t d, const handoff::ZEntry& e) {
+    ZPRB[d] = e.prob;
+    ZLAB[d] = e.label;
+    IZA1[d] = e.iza[0];
+    IZA2[d] = e.iza[1];
+    IZA3[d] = e.iza[2];
+    IZA4[d] = e.iza[3];
+}
+
+void Problem::set_zlevel(int32_t d, int32_t l, const handoff::ZLevel& z) {
+    ZOVD[d][l] = z.zovd;
+    ZOVR[d][l] = z.zovr;
+}
+
+void Problem::set_caps(int32_t k, int32_t j, const handoff::ResourceCaps& c) {
+    RRK1[k][j] = c.RRK1;
+    RRK2[k][j] = c.RRK2;
+    RRK3[k][j] = c.RRK3;
+    RRK4[k][j] = c.RRK4;
+}
+
+void Problem::set_places(int32_t k, int32_t j, const handoff::ResourcePlaces& q) {
+    IRK1[k][j] = q.IRK1;
+    IRK2[k][j] = q.IRK2;
+    IRK3[k][j] = q.IRK3;
+    IRK4[k][j] = q.IRK4;
+    IRK5[k][j] = q.IRK5;
+    IRK6[k][j] = q.IRK6;
+}
+
+void Problem::set_row_class(int32_t k, int32_t q, const handoff::RowClass& c) {
+    IKA[k][q] = c.IKA;
+    IKB[k][q] = c.IKB;
+}
+
+void Problem::set_level_caps(int32_t k, int32_t j, int32_t l, const handoff::LevelCaps& c) {
+    RRL1[k][j][l] = c.RRL1;
+    RRL2[k][j][l] = c.RRL2;
+}
+
+void Problem::set_increment(int32_t k, int32_t l, int32_t i, const handoff::Increment& inc) {
+    INCCOL[k][l][i] = inc.col;
+    INCROW[k][l][i] = inc.row;
+    DINC[k][l][i] = inc.value;
+}
+
 void Problem::set_record(int32_t k, const handoff::ProblemRecord& r) {
     KR01[k] = r.KR01;
     KR02[k] = r.KR02;
