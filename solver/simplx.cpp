@@ -185,6 +185,29 @@ private:
         if (t(i, 1) < -tol(i, 1)) return false;
         return !(s.IROW[i] > lbl::ZO && above_bound(i));
     }
+
+    // A row that may block an entering column in this primal step.  Which
+    // rows qualify, their 0-Z factor f and their block distance do not
+    // depend on the column, so a step computes them once and not once per
+    // column it prices; the arithmetic of each term is the same as
+    // kind_of's, so every choice is the same.
+    struct BlockRow {
+        int32_t i;    // the row
+        bool zo;      // its basic variable is a 0-Z variable
+        double f;     // that variable's bound factor (1.0 otherwise)
+        double dist;  // the block distance f * x_w / W - T(i,1)
+    };
+    std::vector<BlockRow> brows_;
+    void block_rows();
+    // kind_of for a row of block_rows(); `cj` is column j of the tableau.
+    int kind_at(const BlockRow& b, int32_t j, const double* cj, double& rate) const {
+        rate = b.f * cj[x.w] / wscl() - cj[b.i];
+        if (j == x.wc) rate -= b.f / wscl();
+        const double a = cj[b.i], tl = tol(b.i, j);
+        if (a > tl && !(b.zo && rate > tl && std::fabs(b.dist / rate) < std::fabs(s.t(b.i, 1) / a))) return 1;
+        if (b.zo && rate > tl) return 2;
+        return 0;
+    }
     void fail();
 };
 
@@ -637,21 +660,33 @@ int Simplex::kind_of(int32_t i, int32_t j, double& dist, double& rate) {
     return 0;
 }
 
+void Simplex::block_rows() {
+    brows_.clear();
+    for (int32_t i = 2; i <= s.M; ++i) {
+        if (i == x.w || !ratio_row_ok(i)) continue;
+        const int32_t l = s.IROW[i];
+        const bool zo = l > lbl::ZO;
+        const double f = zo ? x.cscl(zindex(l) + 1) : 1.0;
+        brows_.push_back(BlockRow{i, zo, f, f * t(x.w, 1) / wscl() - t(i, 1)});
+    }
+}
+
 Next Simplex::primal() {
     s.FUNB = 0.0f;
     int32_t c = 0;
     double best = 0.0;
     bool c_free = false;  // the chosen column has no block: only its own bound limits it
+    block_rows();
     for (int32_t j = 2; j <= s.N; ++j) {
         if (!(t(1, j) < -tol(1, j))) continue;
+        const double* cj = &s.t(0, j);
         bool anyblock = false, elig = false;
-        for (int32_t i = 2; i <= s.M; ++i) {
-            if (i == x.w || !ratio_row_ok(i)) continue;
-            double dist, rate;
-            const int kd = kind_of(i, j, dist, rate);
+        for (const BlockRow& b : brows_) {
+            double rate;
+            const int kd = kind_at(b, j, cj, rate);
             if (kd == 0) continue;
             anyblock = true;
-            if (kd == 1 ? (t(i, j) > s.TOLPIV || t(i, 1) < s.TOLPIV) : (rate > s.TOLPIV || dist < s.TOLPIV)) {
+            if (kd == 1 ? (cj[b.i] > s.TOLPIV || s.t(b.i, 1) < s.TOLPIV) : (rate > s.TOLPIV || b.dist < s.TOLPIV)) {
                 elig = true;
                 break;
             }
@@ -701,10 +736,12 @@ Next Simplex::primal() {
     int32_t n1 = 0, n2 = 0;
     double min1 = s.BIG, min2 = s.BIG;
     if (!c_free) {
-        for (int32_t i = 2; i <= s.M; ++i) {
-            if (i == x.w || !ratio_row_ok(i)) continue;
-            double dist, rate;
-            const int kd = kind_of(i, c, dist, rate);
+        const double* cc = &s.t(0, c);
+        for (const BlockRow& b : brows_) {
+            const int32_t i = b.i;
+            const double dist = b.dist;
+            double rate;
+            const int kd = kind_at(b, c, cc, rate);
             if (kd == 1) {
                 if (!(t(i, c) > s.TOLPIV || t(i, 1) < s.TOLPIV)) continue;
                 const double rr = std::fabs((t(i, 1) + tol(i, 1)) / t(i, c));
