@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -105,13 +104,16 @@ void put_F(std::string& out, double v, int w, int d) {
         return;
     }
     char buf[kMaxField + 272];
-    // '#' keeps the point when d is 0 ("3.").
-    int n = std::snprintf(buf + 1, sizeof buf - 1, "%#.*f", d, a);
-    if (n <= 0 || n >= static_cast<int>(sizeof buf) - 1) {
+    // The digits of printf's "%#.*f": the point stays when d is 0 ("3.").
+    const std::to_chars_result r = std::to_chars(buf + 1, buf + sizeof buf - 1, a, std::chars_format::fixed, d);
+    if (r.ec != std::errc()) {
         put_stars(out, w);
         return;
     }
+    char* end = r.ptr;
+    if (d == 0) *end++ = '.';
     char* s = buf + 1;
+    int n = static_cast<int>(end - s);
     const bool neg = std::signbit(v) && any_nonzero_digit(std::string_view(s, static_cast<size_t>(n)));
     // The leading zero of a magnitude below 1 goes first when space is short.
     if (n + neg > w && d > 0 && s[0] == '0' && s[1] == '.') {
@@ -145,11 +147,12 @@ void put_D(std::string& out, double v, int w, int d) {
         std::memset(p, '0', static_cast<size_t>(d));
         p += d;
     } else {
-        // d.ddd e+XX gives the d correctly rounded significant digits; the
-        // 0.ddd form has an exponent one higher.
+        // d.ddde+XX (printf's "%.*e") gives the d correctly rounded
+        // significant digits; the 0.ddd form has an exponent one higher.
         char m[kMaxField + 32];
-        int n = std::snprintf(m, sizeof m, "%.*e", std::max(d - 1, 0), std::fabs(v));
-        if (n <= 0 || n >= static_cast<int>(sizeof m)) {
+        const std::to_chars_result r =
+            std::to_chars(m, m + sizeof m, std::fabs(v), std::chars_format::scientific, std::max(d - 1, 0));
+        if (r.ec != std::errc()) {
             put_stars(out, w);
             return;
         }
@@ -158,8 +161,12 @@ void put_D(std::string& out, double v, int w, int d) {
             if (*q == '.') ++q;
             *p++ = *q++;
         }
-        const char* ep = std::strchr(m, 'e');
-        e = (ep ? std::atoi(ep + 1) : 0) + 1;
+        // The exponent: "e", its sign, two or three digits.
+        const char* ep = r.ptr;
+        while (ep > m && ep[-1] != 'e') --ep;
+        int x = 0;
+        for (const char* c = ep + 1; c < r.ptr; ++c) x = 10 * x + (*c - '0');
+        e = (*ep == '-' ? -x : x) + 1;
     }
     int ae = e < 0 ? -e : e;
     if (ae <= 99) {
