@@ -9,6 +9,7 @@
 #include "fmt.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -130,6 +131,66 @@ void put_F(std::string& out, double v, int w, int d) {
         put_right(out, std::string_view(s, static_cast<size_t>(n)), w);
 }
 
+// The d (1..19) significant digits of a > 0 rounded as printf rounds the
+// exact binary value (to nearest, an exact tie to the even digit), and the
+// exponent of the 0.ddd form, for the values whose decimal expansion is a
+// 64-bit integer N times 10^-k: a = m 2^-k with m 5^k below 2^64 (whole
+// numbers below 2^63, and binary fractions such as 12.25 or 0.375).  The
+// input echo is mostly such values; false for any other.
+bool exact_digits(double a, int d, char* digits, int& e) {
+    if (d < 1 || d > 19) return false;
+    const uint64_t bits = std::bit_cast<uint64_t>(a);
+    const int be = static_cast<int>(bits >> 52) & 0x7ff;
+    if (be == 0 || be == 0x7ff) return false;  // subnormal, infinite or NaN
+    uint64_t m = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const int e2 = be - 1075;  // a = m 2^e2
+    uint64_t n;
+    int k = 0;  // a = n 10^-k
+    if (e2 >= 0) {
+        if (e2 > 10) return false;
+        n = m << e2;
+    } else {
+        const int tz = std::countr_zero(m);
+        if (tz >= -e2) {
+            n = m >> -e2;
+        } else {
+            m >>= tz;
+            k = -e2 - tz;
+            if (k > 27) return false;
+            n = m;
+            for (int q = 0; q < k; ++q)
+                if (__builtin_mul_overflow(n, uint64_t{5}, &n)) return false;
+        }
+    }
+    static constexpr uint64_t P10[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                         10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                         100000000000ull, 1000000000000ull, 10000000000000ull,
+                                         100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+                                         100000000000000000ull, 1000000000000000000ull,
+                                         10000000000000000000ull};
+    int len = 1;  // decimal digits of n
+    while (len < 20 && n >= P10[len]) ++len;
+    e = len - k;
+    uint64_t q = n;
+    if (len > d) {
+        const uint64_t p = P10[len - d];
+        q = n / p;
+        const uint64_t r = n % p;
+        if (r > p / 2 || (r == p / 2 && (q & 1) != 0)) ++q;
+        if (q == P10[d]) {
+            q = P10[d - 1];
+            ++e;
+        }
+    } else {
+        q = n * P10[d - len];
+    }
+    for (int i = d - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    }
+    return true;
+}
+
 void put_D(std::string& out, double v, int w, int d) {
     w = clamp_field(w);
     d = clamp_field(d);
@@ -145,6 +206,8 @@ void put_D(std::string& out, double v, int w, int d) {
     *p++ = '.';
     if (v == 0.0) {
         std::memset(p, '0', static_cast<size_t>(d));
+        p += d;
+    } else if (exact_digits(std::fabs(v), d, p, e)) {
         p += d;
     } else {
         // d.ddde+XX (printf's "%.*e") gives the d correctly rounded

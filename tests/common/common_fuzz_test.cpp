@@ -134,9 +134,11 @@ std::string printf_D(double v, int w, int d) {
 // next to them and to powers of ten, denormals, signed zeros, the extremes.
 double edge_value(std::mt19937_64& rng) {
     const double sign = rng() % 2 ? -1.0 : 1.0;
-    switch (rng() % 6) {
+    switch (rng() % 7) {
     case 0:  // k + 1/2, k/4, k/8: ties of F (and of D) that are exact in binary
         return sign * std::ldexp(static_cast<double>(rng() % 100000), -static_cast<int>(rng() % 4));
+    case 6:  // whole numbers up to 2^64 and binary fractions of every length
+        return sign * std::ldexp(static_cast<double>(rng() >> (rng() % 64)), -static_cast<int>(rng() % 70));
     case 1: {  // a power of ten and its neighbours
         double p = std::pow(10.0, static_cast<double>(static_cast<int>(rng() % 640) - 320));
         for (uint64_t k = rng() % 3; k > 0; --k) p = std::nextafter(p, rng() % 2 ? 0.0 : HUGE_VAL);
