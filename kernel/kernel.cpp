@@ -178,8 +178,6 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
     const V vnbig = KAV_SPLAT(V, -k.big);
     const V vzero = KAV_SPLAT(V, 0.0);
     const IM absmask = KAV_SPLAT(IM, 0x7fffffffffffffffLL);
-    IM vlane;  // 0, 1, ..., W-1
-    for (int32_t l = 0; l < W; ++l) vlane[l] = l;
 #define KAV_ABS(x) ((V)((IM)(x) & absmask))
 
     // 1.-2. Row and column scales in one sweep over the tableau as it is on
@@ -204,13 +202,10 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
             const double* c3 = c2 + ld;
             V lo0 = vbig, lo1 = vbig, lo2 = vbig, lo3 = vbig;
             V hi0 = vnbig, hi1 = vnbig, hi2 = vnbig, hi3 = vnbig;
+            int32_t i = i0;
             const double* nx = c0 + 4 * ld;  // the next group, fetched ahead
             const bool ahead = j + 8 <= n;
-            const int32_t iv = i1 - i0 >= W ? i1 : i0;  // rows the vectors cover
-            for (int32_t iw = i0; iw < iv; iw += W) {
-                // The last vector ends at i1 and may cover rows again:
-                // smallest and largest are the same for them.
-                const int32_t i = iw + W <= i1 ? iw : i1 - W;
+            for (; i + W <= i1; i += W) {
                 if (ahead && (i & 7) == 0) {
                     __builtin_prefetch(nx + i);
                     __builtin_prefetch(nx + ld + i);
@@ -249,7 +244,7 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
                     if ((*his[b])[l] > large) large = (*his[b])[l];
                 }
                 const double* cb = c0 + b * ld;
-                for (int32_t ii = iv; ii < i1; ++ii) {
+                for (int32_t ii = i; ii < i1; ++ii) {
                     const double a = std::fabs(cb[ii]);
                     if (a > ATINY) {
                         if (a < rs[ii]) rs[ii] = a;
@@ -319,24 +314,16 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
                 const V vcs = KAV_SPLAT(V, csj);
                 const V vzc = KAV_SPLAT(V, zc);
                 const bool ahead = j + 1 < n;  // the next column, fetched ahead
-                // The vectors cover rows iv..i1-1; the last one ends at i1
-                // and may meet rows again, which the zeroing leaves as they
-                // are (an entry it kept stays above its threshold, one it
-                // set is +0).
-                const int32_t iv = i1 - i0 >= W ? i1 : i0;
-                int32_t i = iv;
+                int32_t i = i0;
                 if (j >= 1 && tb.icol[j] < 0) {
                     // Row 1's sum is never used; adding to it is harmless.
-                    for (int32_t iw = i0; iw < iv; iw += W) {
-                        const int32_t ii = iw + W <= i1 ? iw : i1 - W;
-                        if (ahead && (ii & 7) == 0) __builtin_prefetch(tj + ld + ii, 1);
-                        V x = KAV_LOAD(V, tj + ii);
-                        V z = KAV_LOAD(V, rs + ii) >= vcs ? KAV_LOAD(V, g_zrow + ii) : vzc;
+                    for (; i + W <= i1; i += W) {
+                        if (ahead && (i & 7) == 0) __builtin_prefetch(tj + ld + i, 1);
+                        V x = KAV_LOAD(V, tj + i);
+                        V z = KAV_LOAD(V, rs + i) >= vcs ? KAV_LOAD(V, g_zrow + i) : vzc;
                         x = z >= KAV_ABS(x) ? vzero : x;
-                        KAV_STORE(tj + ii, x);
-                        // A row met again keeps its sum.
-                        const V rv = KAV_LOAD(V, rn + ii);
-                        KAV_STORE(rn + ii, vlane >= KAV_SPLAT(IM, iw - ii) ? rv + x * x : rv);
+                        KAV_STORE(tj + i, x);
+                        KAV_STORE(rn + i, KAV_LOAD(V, rn + i) + x * x);
                     }
                     for (; i < i1; ++i) {
                         const double z = rs[i] >= csj ? g_zrow[i] : zc;
@@ -344,12 +331,11 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
                         rn[i] = rn[i] + tj[i] * tj[i];
                     }
                 } else {
-                    for (int32_t iw = i0; iw < iv; iw += W) {
-                        const int32_t ii = iw + W <= i1 ? iw : i1 - W;
-                        if (ahead && (ii & 7) == 0) __builtin_prefetch(tj + ld + ii, 1);
-                        V x = KAV_LOAD(V, tj + ii);
-                        V z = KAV_LOAD(V, rs + ii) >= vcs ? KAV_LOAD(V, g_zrow + ii) : vzc;
-                        KAV_STORE(tj + ii, z >= KAV_ABS(x) ? vzero : x);
+                    for (; i + W <= i1; i += W) {
+                        if (ahead && (i & 7) == 0) __builtin_prefetch(tj + ld + i, 1);
+                        V x = KAV_LOAD(V, tj + i);
+                        V z = KAV_LOAD(V, rs + i) >= vcs ? KAV_LOAD(V, g_zrow + i) : vzc;
+                        KAV_STORE(tj + i, z >= KAV_ABS(x) ? vzero : x);
                     }
                     for (; i < i1; ++i) {
                         const double z = rs[i] >= csj ? g_zrow[i] : zc;
