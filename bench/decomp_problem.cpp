@@ -22,9 +22,8 @@ int main(int argc, char** argv) {
     }
     const kav::bench::Shape sh{std::atoi(argv[1]), std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                                std::atoi(argv[5])};
-    if (sh.nsub < 1 || sh.nsub > 60 || sh.nrow < 3 || sh.ncol <= sh.nrow || sh.ncol > 2400 || sh.ncr < 1 ||
-        sh.ncr > 398 || sh.nz < 0 || sh.nz > 2 * (sh.ncol - sh.nrow)) {
-        std::fprintf(stderr, "decomp_problem: shape out of range\n");
+    if (const char* why = kav::bench::fits(sh)) {
+        std::fprintf(stderr, "decomp_problem: shape out of range: %s\n", why);
         return 2;
     }
     kav::set_sleep_function(&no_sleep);

@@ -9,14 +9,17 @@
 // blocks, and the common rows reach it through a few columns only, so a new
 // set of prices moves at most a few block solutions by one pivot each.
 //
-// Subproblem of NROW x NCOL with P = NCOL - NROW pair rows (maximised,
-// profits 1..10 in steps of 1/4 in row 1 of both matrices):
+// Subproblem of NROW x NCOL with P = max(NCOL - NROW, 0) pair rows
+// (maximised, profits 1..10 in steps of 1/4 in row 1 of both matrices):
 //   rows 2..P+1   pair rows a*x(p) + b*x(q) <= c over columns 2..2P+1; the
 //                 first two hold the 0-Z variables (columns 2..NZ+1) as
 //                 z1 + z2 <= 1, whose vertices are all integral;
 //   rows P+2..NROW-1  single-column bounds a*x(j) <= c on the columns
-//                 2P+2..NCOL-1;
+//                 2P+2..NCOL-1, taken in turn (with more rows than columns
+//                 a column gets several bounds);
 //   row NROW      type 0: weight variable (column NCOL) fixed to 1.
+// The pair rows must fit in the rows (NCOL at most 2 NROW - 2), and three
+// continuous columns are needed for the coupling; fits() tells.
 // Coupling: 3 continuous columns per subproblem each use one of the NCR
 // common resources; each resource gets about 40 % of what its users would
 // take at zero prices, so the master prices are positive.
@@ -47,14 +50,33 @@ struct Data {
     std::vector<int16_t> itypcr;
 };
 
+// Null when the generator fits the shape and the library takes it, else
+// what is wrong with it.
+inline const char* fits(const Shape& sh) {
+    if (sh.nsub < 1 || sh.nsub > 60) return "NSUB outside 1..60";
+    if (sh.nrow < 3 || sh.nrow > LDA) return "NROW outside 3..2400";
+    if (sh.ncr < 1 || sh.ncr + 2 > LDC) return "NCR outside 1..398";
+    if (sh.ncr + 2 > sh.nrow) return "more coupling rows (NCR + 2) than NROW";
+    if (sh.ncol > 2 * sh.nrow - 2) return "NCOL above 2 NROW - 2: the pair rows do not fit";
+    const int npair = std::max(sh.ncol - sh.nrow, 0);
+    if (sh.nz < 0 || sh.nz > 2 * npair || sh.nz >= LDZ) return "NZ outside 0..2 (NCOL - NROW) or above 859";
+    if (sh.ncol < sh.nz + 5) return "NCOL below NZ + 5: three continuous columns are needed for the coupling";
+    if (sh.nsub * sh.nz > 32767) return "more than 32767 0-Z variables";
+    if (sh.nsub * (sh.ncol - 2) > 32767) return "more than 32767 result positions";
+    return nullptr;
+}
+
+// The problem of a shape that fits() (an empty Data, sh.nsub 0, otherwise).
 inline Data make_problem(const Shape& sh, unsigned seed = 7) {
+    if (fits(sh) != nullptr) return Data{Shape{}, {}, {}, {}, {}, {}};
     std::mt19937 g(seed);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     auto pick = [&](int lo, int hi) { return lo + static_cast<int>(u(g) * (hi - lo + 1)) % (hi - lo + 1); };
     auto quarter = [&](double lo, double hi) { return lo + std::round((hi - lo) * u(g) * 4.0) / 4.0; };
     Data d;
     d.sh = sh;
-    const int nrow = sh.nrow, ncol = sh.ncol, npair = ncol - nrow;
+    const int nrow = sh.nrow, ncol = sh.ncol, npair = std::max(ncol - nrow, 0);
+    const int nsingle = ncol - 2 - 2 * npair;  // columns with single-column bounds
     d.itype.assign(static_cast<size_t>(nrow), 1);
     d.itype[0] = 0;
     d.itype[static_cast<size_t>(nrow) - 1] = 0;
@@ -84,10 +106,11 @@ inline Data make_problem(const Shape& sh, unsigned seed = 7) {
             reach[jq] = A(i, 1) / A(i, jq);
         }
         for (int i = 2 + npair; i <= nrow - 1; ++i) {
-            const int j = 2 * npair + 2 + (i - 2 - npair);
+            const int j = 2 * npair + 2 + (i - 2 - npair) % nsingle;
             A(i, j) = quarter(1.0, 2.0);
             A(i, 1) = quarter(2.0, 8.0);
-            reach[j] = A(i, 1) / A(i, j);
+            const double r = A(i, 1) / A(i, j);
+            if (reach[j] == 0.0 || r < reach[j]) reach[j] = r;
         }
         A(nrow, 1) = 1.0;
         A(nrow, ncol) = 1.0;
@@ -116,6 +139,7 @@ struct Outcome {
     double resv;
     int64_t sub_pivots, master_pivots;
     std::vector<int32_t> pivots_of;  // per subproblem (index K-1)
+    bool proposals_full = false;     // some subproblem used all its proposal slots
 };
 
 // Hands the problem in call by call; the last call solves.  The hand-off
@@ -154,6 +178,7 @@ inline Outcome solve(const Data& d) {
     for (int k = 1; k <= sh.nsub; ++k) {
         o.sub_pivots += s.sv.ITERK[k];
         o.pivots_of.push_back(s.sv.ITERK[k]);
+        o.proposals_full = o.proposals_full || s.sv.NPROP[k] >= NSLOT;
     }
     return o;
 }

@@ -19,11 +19,18 @@
 #   with KAVMPI_BASELINE naming another kavmpi (for example the build of an
 #   earlier commit) the same for it, in the same run.
 # Usage: bench/kavmpi_bench.sh [build folder]
+# The build folder is used as it is (build it first with the targets
+# decomp_problem, input_set_writer, kavmpi, kavmpi_pivots and peak_memory).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 reps="${REPS:-3}"
-cmake --build "$build" -j4 --target decomp_problem input_set_writer kavmpi kavmpi_pivots peak_memory >/dev/null
+for exe in bench/decomp_problem examples/input_set_writer parallel/kavmpi bench/kavmpi_pivots bench/peak_memory; do
+  if [ ! -x "$build/$exe" ]; then
+    echo "kavmpi_bench: $build/$exe is missing; build the folder first" >&2
+    exit 2
+  fi
+done
 echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg)"
 TIMEFORMAT='%R'
 

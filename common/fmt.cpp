@@ -11,10 +11,10 @@
 #include "platform.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -107,13 +107,16 @@ void put_F(std::string& out, double v, int w, int d) {
         return;
     }
     char buf[kMaxField + 272];
-    // '#' keeps the point when d is 0 ("3.").
-    int n = std::snprintf(buf + 1, sizeof buf - 1, "%#.*f", d, a);
-    if (n <= 0 || n >= static_cast<int>(sizeof buf) - 1) {
+    // The digits of printf's "%#.*f": the point stays when d is 0 ("3.").
+    const std::to_chars_result r = std::to_chars(buf + 1, buf + sizeof buf - 1, a, std::chars_format::fixed, d);
+    if (r.ec != std::errc()) {
         put_stars(out, w);
         return;
     }
+    char* end = r.ptr;
+    if (d == 0) *end++ = '.';
     char* s = buf + 1;
+    int n = static_cast<int>(end - s);
     const bool neg = std::signbit(v) && any_nonzero_digit(std::string_view(s, static_cast<size_t>(n)));
     // The leading zero of a magnitude below 1 goes first when space is short.
     if (n + neg > w && d > 0 && s[0] == '0' && s[1] == '.') {
@@ -128,6 +131,66 @@ void put_F(std::string& out, double v, int w, int d) {
         put_stars(out, w);
     else
         put_right(out, std::string_view(s, static_cast<size_t>(n)), w);
+}
+
+// The d (1..19) significant digits of a > 0 rounded as printf rounds the
+// exact binary value (to nearest, an exact tie to the even digit), and the
+// exponent of the 0.ddd form, for the values whose decimal expansion is a
+// 64-bit integer N times 10^-k: a = m 2^-k with m 5^k below 2^64 (whole
+// numbers below 2^63, and binary fractions such as 12.25 or 0.375).  The
+// input echo is mostly such values; false for any other.
+bool exact_digits(double a, int d, char* digits, int& e) {
+    if (d < 1 || d > 19) return false;
+    const uint64_t bits = std::bit_cast<uint64_t>(a);
+    const int be = static_cast<int>(bits >> 52) & 0x7ff;
+    if (be == 0 || be == 0x7ff) return false;  // subnormal, infinite or NaN
+    uint64_t m = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const int e2 = be - 1075;  // a = m 2^e2
+    uint64_t n;
+    int k = 0;  // a = n 10^-k
+    if (e2 >= 0) {
+        if (e2 > 10) return false;
+        n = m << e2;
+    } else {
+        const int tz = std::countr_zero(m);
+        if (tz >= -e2) {
+            n = m >> -e2;
+        } else {
+            m >>= tz;
+            k = -e2 - tz;
+            if (k > 27) return false;
+            n = m;
+            for (int q = 0; q < k; ++q)
+                if (__builtin_mul_overflow(n, uint64_t{5}, &n)) return false;
+        }
+    }
+    static constexpr uint64_t P10[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                         10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                         100000000000ull, 1000000000000ull, 10000000000000ull,
+                                         100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+                                         100000000000000000ull, 1000000000000000000ull,
+                                         10000000000000000000ull};
+    int len = 1;  // decimal digits of n
+    while (len < 20 && n >= P10[len]) ++len;
+    e = len - k;
+    uint64_t q = n;
+    if (len > d) {
+        const uint64_t p = P10[len - d];
+        q = n / p;
+        const uint64_t r = n % p;
+        if (r > p / 2 || (r == p / 2 && (q & 1) != 0)) ++q;
+        if (q == P10[d]) {
+            q = P10[d - 1];
+            ++e;
+        }
+    } else {
+        q = n * P10[d - len];
+    }
+    for (int i = d - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    }
+    return true;
 }
 
 void put_D(std::string& out, double v, int w, int d) {
@@ -146,12 +209,15 @@ void put_D(std::string& out, double v, int w, int d) {
     if (v == 0.0) {
         std::memset(p, '0', static_cast<size_t>(d));
         p += d;
+    } else if (exact_digits(std::fabs(v), d, p, e)) {
+        p += d;
     } else {
-        // d.ddd e+XX gives the d correctly rounded significant digits; the
-        // 0.ddd form has an exponent one higher.
+        // d.ddde+XX (printf's "%.*e") gives the d correctly rounded
+        // significant digits; the 0.ddd form has an exponent one higher.
         char m[kMaxField + 32];
-        int n = std::snprintf(m, sizeof m, "%.*e", std::max(d - 1, 0), std::fabs(v));
-        if (n <= 0 || n >= static_cast<int>(sizeof m)) {
+        const std::to_chars_result r =
+            std::to_chars(m, m + sizeof m, std::fabs(v), std::chars_format::scientific, std::max(d - 1, 0));
+        if (r.ec != std::errc()) {
             put_stars(out, w);
             return;
         }
@@ -160,8 +226,12 @@ void put_D(std::string& out, double v, int w, int d) {
             if (*q == '.') ++q;
             *p++ = *q++;
         }
-        const char* ep = std::strchr(m, 'e');
-        e = (ep ? std::atoi(ep + 1) : 0) + 1;
+        // The exponent: "e", its sign, two or three digits.
+        const char* ep = r.ptr;
+        while (ep > m && ep[-1] != 'e') --ep;
+        int x = 0;
+        for (const char* c = ep + 1; c < r.ptr; ++c) x = 10 * x + (*c - '0');
+        e = (*ep == '-' ? -x : x) + 1;
     }
     int ae = e < 0 ? -e : e;
     if (ae <= 99) {

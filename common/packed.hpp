@@ -47,7 +47,8 @@ constexpr int64_t run_length(int64_t n, int64_t r1, int64_t c1, int64_t r2, int6
 void run_end(int32_t n, const ZRun& z, int32_t& last_row, int32_t& last_col);
 
 // ---- sinks (pack) and sources (unpack) -----------------------------------
-// A value sink has `int put(double)`; a run sink `int put(const ZRun&)`.
+// A value sink has `int put(double)` (and may have `int put_n(const double*,
+// size_t)` for a block); a run sink `int put(const ZRun&)`.
 // A value source has `int get(double&)`; a run source `int get(ZRun&)`.
 // All return 0 on success and nonzero on failure (full sink, end of source,
 // file error).
@@ -55,6 +56,8 @@ void run_end(int32_t n, const ZRun& z, int32_t& last_row, int32_t& last_col);
 struct FileValueSink {
     BinUnit& u;
     int put(double v) { return u.put(v); }
+    // A block of values in one write (pack() hands them on in blocks).
+    int put_n(const double* v, std::size_t n) { return u.put_n(v, n); }
 };
 struct FileRunSink {
     BinUnit& u;

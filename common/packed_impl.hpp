@@ -55,6 +55,30 @@ PackResult pack(const double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& 
     }
     Counts& c = res.counts;
     const std::size_t ld = static_cast<std::size_t>(lda);
+    // A sink that takes blocks gets the values in blocks, in the same order
+    // and with the same bytes; every return hands on what is held, so a
+    // pack that stops early leaves the value file as value-by-value puts
+    // would.  NNZ counts the values handed on.
+    constexpr bool blocks = requires(VS& s, const double* p, std::size_t k) { s.put_n(p, k); };
+    constexpr int32_t NBLOCK = blocks ? 512 : 1;
+    double held[NBLOCK];
+    int32_t nheld = 0;
+    auto hand_on = [&]() -> bool {
+        if constexpr (blocks) {
+            if (nheld > 0 && vs.put_n(held, static_cast<std::size_t>(nheld)) != 0) {
+                nheld = 0;
+                return false;
+            }
+            c.nnz += nheld;
+            nheld = 0;
+        }
+        return true;
+    };
+    auto finish = [&](PackStatus st) -> PackResult {
+        if (!hand_on()) st = PackStatus::value_sink_failed;  // the values came first
+        res.status = st;
+        return res;
+    };
     bool open = false;  // a run of zeros is open
     int32_t r1 = 0, c1 = 0;  // its first position
     for (int32_t i = 1; i <= m; ++i) {
@@ -73,21 +97,24 @@ PackResult pack(const double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& 
                 // The run ended on the position before (i, j) in scan order.
                 const int32_t r2 = j > 1 ? i : i - 1;
                 const int32_t c2 = j > 1 ? j - 1 : n;
-                res.status = detail::finish_run(n, r1, c1, r2, c2, run_limit, rs, c);
-                if (res.status != PackStatus::ok) return res;
+                const PackStatus st = detail::finish_run(n, r1, c1, r2, c2, run_limit, rs, c);
+                if (st != PackStatus::ok) return finish(st);
                 open = false;
             }
-            if (vs.put(v) != 0) {
-                res.status = PackStatus::value_sink_failed;
-                return res;
+            if constexpr (blocks) {
+                held[nheld++] = v;
+                if (nheld == NBLOCK && !hand_on()) return finish(PackStatus::value_sink_failed);
+            } else {
+                if (vs.put(v) != 0) return finish(PackStatus::value_sink_failed);
+                ++c.nnz;
             }
-            ++c.nnz;
         }
     }
     if (open) {
-        res.status = detail::finish_run(n, r1, c1, m, n, run_limit, rs, c);
-        if (res.status != PackStatus::ok) return res;
+        const PackStatus st = detail::finish_run(n, r1, c1, m, n, run_limit, rs, c);
+        if (st != PackStatus::ok) return finish(st);
     }
+    if (!hand_on()) return finish(PackStatus::value_sink_failed);
     if (static_cast<int64_t>(c.nnz) + c.nzero != static_cast<int64_t>(m) * n)
         res.status = PackStatus::counts_mismatch;
     return res;

@@ -53,7 +53,7 @@ double g_trow[MAXROWS];   // COLRNG: tolerance of each row scale
 
 // Zero threshold and tolerance belonging to a scale D.
 inline double zero_of(const Consts& k, double d) { return d > SCLTHR ? d * k.tolzer / 1000.0 : k.tolzer; }
-inline double tol_of(const Consts& k, double d) { return d > SCLTHR ? k.tolelm * d / 1000.0 : k.tolelm; }
+inline double tol_of(const Consts& k, double d) { return tolerance_of(k, d); }
 
 // sqrt(largest * smallest), or 0 when no magnitude qualified.
 inline double scale_of(const Consts& k, double small, double large) {
@@ -441,11 +441,6 @@ const Impl& impl() {
 }
 
 }  // namespace
-
-double tolel_of(const Consts& k, const Scales& s, int32_t i, int32_t j) {
-    const double d = s.rscale[i - 1] > s.cscale[j - 1] ? s.rscale[i - 1] : s.cscale[j - 1];
-    return tol_of(k, d);
-}
 
 void colrng(const Consts& k, Tableau& tb, Scales& s) {
     if (tb.m > 0 && tb.n > 0) {

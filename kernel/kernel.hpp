@@ -48,8 +48,15 @@ struct Scales {
     int32_t ldtol = 0;        // their leading dimension
 };
 
-// Tolerance of entry (i, j) from the row and column scales.
-double tolel_of(const Consts& k, const Scales& s, int32_t i, int32_t j);
+// Tolerance belonging to a scale D: TOLELM, widened in proportion to D
+// above SCLTHR.
+inline double tolerance_of(const Consts& k, double d) { return d > SCLTHR ? k.tolelm * d / 1000.0 : k.tolelm; }
+
+// Tolerance of entry (i, j): that of the larger of its row and column scales.
+inline double tolel_of(const Consts& k, const Scales& s, int32_t i, int32_t j) {
+    const double d = s.rscale[i - 1] > s.cscale[j - 1] ? s.rscale[i - 1] : s.cscale[j - 1];
+    return tolerance_of(k, d);
+}
 
 // COLRNG: scales, tolerances, zeroing of tiny entries, column and row norms.
 void colrng(const Consts& k, Tableau& tb, Scales& s);

@@ -55,9 +55,12 @@ struct MixState {
     // Scales and norms of the working tableau.
     std::array<double, LD> RSCL{}, RNORM{};
     std::array<double, MAXCOLS> CSCL{}, CNORM{}, COBJ{};
-    // Tolerances TOLEL(i, j) as COLRNG last computed them, stored so that the
-    // choice rules read them instead of recomputing one per entry visited.
-    std::array<double, static_cast<size_t>(LD) * MAXCOLS> TOLEL{};
+    // Tolerance of every row scale and every column scale as COLRNG last
+    // computed the scales: TOLEL(i, j) is the one of the larger scale of row
+    // i and column j, so the choice rules take it in two loads and a
+    // comparison instead of a stored tableau of tolerances.
+    std::array<double, LD> TOLR{};
+    std::array<double, MAXCOLS> TOLC{};
     // Solution of the last solve and allocation-step totals.
     std::array<float, MAXLAB> XVAL{};
     std::vector<int16_t> IGTOT;

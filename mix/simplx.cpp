@@ -45,16 +45,22 @@ struct Solve {
         sc.cscale = s.CSCL.data();
         sc.cnorm = s.CNORM.data();
         sc.rnorm = s.RNORM.data();
-        sc.tolel = s.TOLEL.data();
-        sc.ldtol = LD;
     }
     double& t(int32_t i, int32_t j) { return s.t(i, j); }
-    double tol(int32_t i, int32_t j) const { return s.TOLEL[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; }
+    // TOLEL(i, j): the same value as kernel::tolel_of (the larger scale's
+    // tolerance; equal scales have the same one).
+    double tol(int32_t i, int32_t j) const {
+        return s.RSCL[i - 1] > s.CSCL[j - 1] ? s.TOLR[i - 1] : s.TOLC[j - 1];
+    }
     kernel::Tableau& view() {
         tb = kernel::Tableau{s.T.data(), LD, m, n, s.IROW.data(), s.ICOL.data()};
         return tb;
     }
-    void colrng() { kernel::colrng(kernel::MIX_CONSTS, view(), sc); }
+    void colrng() {
+        kernel::colrng(kernel::MIX_CONSTS, view(), sc);
+        for (int32_t i = 1; i <= m; ++i) s.TOLR[i - 1] = kernel::tolerance_of(kernel::MIX_CONSTS, s.RSCL[i - 1]);
+        for (int32_t j = 1; j <= n; ++j) s.TOLC[j - 1] = kernel::tolerance_of(kernel::MIX_CONSTS, s.CSCL[j - 1]);
+    }
     void banner(int32_t k) { s.unit8.write(fmt::lines::banner3(), {k}); }
 
     void print_solution(const Format& head, double z, const float* x, int32_t nv) {
@@ -127,18 +133,21 @@ int Solve::dual_step(int32_t& r, int32_t& k) {
     for (int32_t i = 2; i <= m; ++i) {
         if (!(t(i, 1) < -tol(i, 1))) continue;
         any_neg = true;
+        // Once a row is chosen, a row that cannot beat it changes nothing:
+        // whether a row is blocked matters only when none is chosen.
+        const double q = t(i, 1) / s.RNORM[i - 1];
+        if (r != 0 && !(q < best)) continue;
+        // A usable pivot is an entry below its tolerance too, so the scan
+        // ends at the first one.
         bool below = false, piv = false;
-        for (int32_t j = 2; j <= n; ++j) {
+        for (int32_t j = 2; j <= n && !piv; ++j) {
             if (t(i, j) < -tol(i, j)) {
                 below = true;
                 if (t(i, j) < -TOLPIV) piv = true;
             }
         }
         if (!below) blocked = true;
-        if (below && piv) {
-            const double q = t(i, 1) / s.RNORM[i - 1];
-            if (r == 0 || q < best) best = q, r = i;
-        }
+        if (below && piv) best = q, r = i;
     }
     if (!any_neg) return 0;
     if (r == 0) return blocked ? -1 : 0;  // no usable row: try a primal step
@@ -173,16 +182,19 @@ int Solve::primal_step(int32_t& r, int32_t& k) {
     bool unbounded = false;
     for (int32_t j = 2; j <= n; ++j) {
         if (!(t(1, j) < -tol(1, j))) continue;
+        // Once a column is chosen, a column that cannot beat it changes
+        // nothing: unboundedness matters only when none is chosen.
+        const double q = t(1, j) / s.CNORM[j - 1];
+        if (k != 0 && !(q < best)) continue;
+        // A row that passes the test also blocks, so the scan ends at the
+        // first one.
         bool ok = false, any = false;
-        for (int32_t i = 2; i <= m; ++i) {
+        for (int32_t i = 2; i <= m && !ok; ++i) {
             if (t(i, 1) >= -tol(i, 1) && t(i, j) > tol(i, j)) any = true;
             if (row_ok(i, j)) ok = true;
         }
         if (!any) unbounded = true;
-        if (ok) {
-            const double q = t(1, j) / s.CNORM[j - 1];
-            if (k == 0 || q < best) best = q, k = j;
-        }
+        if (ok) best = q, k = j;
     }
     if (k == 0) return unbounded ? -1 : 0;
     double rmin = BIG;

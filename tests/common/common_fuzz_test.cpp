@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -88,6 +89,93 @@ TEST(FmtFuzz, FieldsAlwaysFillTheirWidthAndPrintTheRoundedValue) {
             ASSERT_GT((std::signbit(v) && v != 0.0) + 2 + d + 4, w) << v << " D" << w << "." << d;
         }
     }
+}
+
+// The F and D fields as printf's "%#.*f" and "%.*e" write them, laid out
+// by the rules of the notation: the oracle of the field editors' digits.
+std::string printf_F(double v, int w, int d) {
+    if (!std::isfinite(v)) return kav::fmt::edit_F(v, w, d);  // spelled out, not printf's
+    if (std::fabs(v) >= 1e256) return std::string(static_cast<size_t>(w), '*');
+    static char buf[1024];
+    std::snprintf(buf, sizeof buf, "%#.*f", d, std::fabs(v));
+    std::string s = buf;
+    const bool neg = std::signbit(v) && s.find_first_of("123456789") != std::string::npos;
+    if (static_cast<int>(s.size()) + neg > w && d > 0 && s.compare(0, 2, "0.") == 0) s.erase(0, 1);
+    if (neg) s.insert(0, "-");
+    if (static_cast<int>(s.size()) > w) return std::string(static_cast<size_t>(w), '*');
+    return std::string(static_cast<size_t>(w) - s.size(), ' ') + s;
+}
+
+std::string printf_D(double v, int w, int d) {
+    if (!std::isfinite(v)) return kav::fmt::edit_D(v, w, d);
+    std::string s = std::signbit(v) && v != 0.0 ? "-0." : "0.";
+    int e = 0;
+    if (v == 0.0) {
+        s.append(static_cast<size_t>(d), '0');
+    } else {
+        static char buf[1024];
+        std::snprintf(buf, sizeof buf, "%.*e", std::max(d - 1, 0), std::fabs(v));
+        std::string m = buf;
+        const size_t ep = m.find('e');
+        e = std::atoi(m.c_str() + ep + 1) + 1;
+        m.erase(ep);
+        if (m.size() > 1) m.erase(1, 1);  // the point
+        s += m.substr(0, static_cast<size_t>(d));
+    }
+    char x[8];
+    const int ae = std::abs(e);
+    std::snprintf(x, sizeof x, ae <= 99 ? "D%c%02d" : "%c%03d", e < 0 ? '-' : '+', ae);
+    s += x;
+    if (static_cast<int>(s.size()) > w) return std::string(static_cast<size_t>(w), '*');
+    return std::string(static_cast<size_t>(w) - s.size(), ' ') + s;
+}
+
+// A value where rounding is hard: exact ties at the printed digit, values
+// next to them and to powers of ten, denormals, signed zeros, the extremes.
+double edge_value(std::mt19937_64& rng) {
+    const double sign = rng() % 2 ? -1.0 : 1.0;
+    switch (rng() % 7) {
+    case 0:  // k + 1/2, k/4, k/8: ties of F (and of D) that are exact in binary
+        return sign * std::ldexp(static_cast<double>(rng() % 100000), -static_cast<int>(rng() % 4));
+    case 6:  // whole numbers up to 2^64 and binary fractions of every length
+        return sign * std::ldexp(static_cast<double>(rng() >> (rng() % 64)), -static_cast<int>(rng() % 70));
+    case 1: {  // a power of ten and its neighbours
+        double p = std::pow(10.0, static_cast<double>(static_cast<int>(rng() % 640) - 320));
+        for (uint64_t k = rng() % 3; k > 0; --k) p = std::nextafter(p, rng() % 2 ? 0.0 : HUGE_VAL);
+        return sign * p;
+    }
+    case 2:  // denormals
+        return sign * std::ldexp(static_cast<double>(rng() % (1ull << 52)), -1074);
+    case 3:
+        return sign * (rng() % 2 ? 0.0 : std::numeric_limits<double>::max());
+    case 4:  // 9.995 and its kind: the carry into a new digit
+        return sign * (std::pow(10.0, static_cast<double>(rng() % 30) - 15.0) -
+                       std::pow(10.0, static_cast<double>(rng() % 30) - 25.0) * 0.5);
+    default:
+        return random_value(rng);
+    }
+}
+
+TEST(FmtFuzz, FieldsMatchPrintfByteForByte) {
+    std::mt19937_64 rng(31337);
+    for (int t = 0; t < 300000; ++t) {
+        const double v = edge_value(rng);
+        const int w = static_cast<int>(rng() % 41);
+        // Mostly the digits of the system's own fields, now and then many.
+        const int d = rng() % 50 == 0 ? static_cast<int>(rng() % 256) : static_cast<int>(rng() % 21);
+        const int wf = rng() % 50 == 0 ? 255 : w;
+        ASSERT_EQ(kav::fmt::edit_F(v, wf, d), printf_F(v, wf, d)) << std::hexfloat << v << " F" << wf << "." << d;
+        ASSERT_EQ(kav::fmt::edit_D(v, wf, d), printf_D(v, wf, d)) << std::hexfloat << v << " D" << wf << "." << d;
+    }
+    // The input echo's record: nine values fill one line.
+    std::vector<Item> items;
+    std::string want;
+    for (int k = 0; k < 9; ++k) {
+        const double v = edge_value(rng);
+        items.emplace_back(v);
+        want += printf_D(v, 13, 3);
+    }
+    EXPECT_EQ(Format("(10D13.3/(1H , 10D13.3))").render(std::span<const Item>(items)), want + "\n");
 }
 
 TEST(FmtFuzz, IntegerFieldsAlwaysFillTheirWidth) {

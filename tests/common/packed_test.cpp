@@ -241,6 +241,34 @@ TEST(PackLongRuns, RunLimitStopsBeforeTheRunIsWritten) {
     EXPECT_TRUE(p.runs.empty());
 }
 
+// A file sink takes the values in blocks: a pack that stops at the run limit
+// after more values than one block still leaves every value before the stop
+// in the file, as value-by-value writes would.
+TEST(PackLongRuns, RunLimitLeavesTheValuesBeforeItInTheFile) {
+    kav::test::TempDataDir dir;
+    BinUnit vu, ru;
+    ASSERT_EQ(vu.open(kav::data_path("TAB0.DAT")), IO_OK);
+    ASSERT_EQ(ru.open(kav::data_path("1TAB0.DAT")), IO_OK);
+    const int32_t m = 3, n = 1500;
+    Mat x(m, n, 0, 0.0);
+    for (int32_t j = 1; j <= n; ++j) x.at(1, j) = j;  // row 1 full, rows 2 and 3 zero
+    FileValueSink vs{vu};
+    FileRunSink rs{ru};
+    const PackResult r = pack(x.a.data(), m, m, n, vs, rs, 2 * n);
+    EXPECT_EQ(r.status, PackStatus::run_limit);
+    EXPECT_EQ(r.counts.nnz, n);
+    vu.close();
+    ru.close();
+    const std::string vb = kav::test::read_file(dir.file("TAB0.DAT"));
+    ASSERT_EQ(vb.size(), sizeof(double) * n);
+    for (int32_t j = 1; j <= n; ++j) {
+        double v;
+        std::memcpy(&v, vb.data() + sizeof(double) * (j - 1), sizeof v);
+        ASSERT_EQ(v, j);
+    }
+    EXPECT_TRUE(kav::test::read_file(dir.file("1TAB0.DAT")).empty());
+}
+
 // ---- sink and source failures -------------------------------------------------------------
 
 TEST(PackSinks, FullMemorySinkStopsWithItsStatusAndWritesNothingBeyond) {
