@@ -152,7 +152,7 @@ inline Outcome solve(const Data& d) {
     int16_t nrow = static_cast<int16_t>(sh.nrow), ncol = static_cast<int16_t>(sh.ncol);
     int16_t nzo = static_cast<int16_t>(sh.nz), nlevel = 0, iflag = 0, kcode = 501, ncres = 0;
     std::vector<int16_t> itype, itypcr = d.itypcr, ninc(LDL, 0), inccol(LDL, 0), incrow(LDL, 0);
-    std::vector<double> crval = d.crval, amat, acpl, dinc(LDL, 0.0), resv(LDL, 0.0),
+    std::vector<double> crval = d.crval, dinc(LDL, 0.0), resv(LDL, 0.0),
                         xres(static_cast<size_t>(LDL) * sh.nsub * sh.ncol, 0.0);
     std::vector<double> zovd(LDZ * LDL, 1.0);
     std::vector<float> zovr(LDZ * LDL, 1.0f), rrl(LD60 * LDL), rrk(LD60), kr06(61);
@@ -160,12 +160,14 @@ inline Outcome solve(const Data& d) {
     std::vector<int32_t> kr4(61), irl(LD60 * LDL);
     for (int k = 1; k <= sh.nsub; ++k) {
         itype = d.itype;
-        amat = d.amat[static_cast<size_t>(k) - 1];
-        acpl = d.acpl[static_cast<size_t>(k) - 1];
+        // The entry only reads AMAT and ACPL: the host's arrays are passed as
+        // they are (a copy would be the host's work, not the library's).
+        double* amat = const_cast<double*>(d.amat[static_cast<size_t>(k) - 1].data());
+        double* acpl = const_cast<double*>(d.acpl[static_cast<size_t>(k) - 1].data());
         kprob = static_cast<int16_t>(k);
         ncrow = static_cast<int16_t>(sh.ncr + 2);
         const Args a{&nsub, &ncrow, itypcr.data(), crval.data(), &kprob, &nrow, &ncol, &nzo, itype.data(),
-                     amat.data(), acpl.data(), ninc.data(), &nlevel, inccol.data(), incrow.data(), dinc.data(),
+                     amat, acpl, ninc.data(), &nlevel, inccol.data(), incrow.data(), dinc.data(),
                      resv.data(), xres.data(), zovd.data(), iza.data(), iza.data(), iza.data(), iza.data(),
                      kr4.data(), &iflag, &kcode, &ncres, irl.data(), irl.data(), irl.data(), rrl.data(),
                      rrl.data(), kr2.data(), kr2.data(), kr2.data(), kr2.data(), rrk.data(), rrk.data(),

@@ -1060,7 +1060,9 @@ void Simplex::run() {
         return;
     }
     s.WSCL = s.CSCL[kk][pb.NCK[kk]];
-    for (int32_t j = 0; j <= s.tab_cols(); ++j) t(0, j) = 0.0;
+    // The zero work row, over the columns this solve can use (every write
+    // to it beyond a step's own is undone, so the rest of it is zero).
+    for (int32_t j = 0; j <= pb.NCK[kk]; ++j) t(0, j) = 0.0;
     Next nx;
     if (mode_ == SX_CONTINUE) {
         s.RSCL[kk][1] = s.OSCL[kk];
