@@ -106,14 +106,15 @@ struct Problem {
     float RRK2[NPROB + 1][MAXCRES + 1];    // earliest time at j for K's closing legs
     float RRK3[NPROB + 1][MAXCRES + 1];    // earliest time at j for K's members
     float RRK4[NPROB + 1][MAXCRES + 1];    // capacity of j for K's closing legs
-    int16_t IRK1[NPROB + 1][MAXCRES + 1];  // result positions (+1) of the counts and times of j
-    int16_t IRK2[NPROB + 1][MAXCRES + 1];
-    int16_t IRK3[NPROB + 1][MAXCRES + 1];
-    int16_t IRK4[NPROB + 1][MAXCRES + 1];
-    int16_t IRK5[NPROB + 1][MAXCRES + 1];
-    int16_t IRK6[NPROB + 1][MAXCRES + 1];
-    float RRL1[NPROB + 1][MAXCRES + 1][NLEV + 1];  // RRL1(K, j, l): load of j at level l
-    float RRL2[NPROB + 1][MAXCRES + 1][NLEV + 1];
+    // Result positions (+1) in a chain proposal of what a leg through j carries:
+    int16_t IRK1[NPROB + 1][MAXCRES + 1];  // a member leg's first count
+    int16_t IRK2[NPROB + 1][MAXCRES + 1];  // a closing leg's first count
+    int16_t IRK3[NPROB + 1][MAXCRES + 1];  // a member leg's second count
+    int16_t IRK4[NPROB + 1][MAXCRES + 1];  // a closing leg's second count
+    int16_t IRK5[NPROB + 1][MAXCRES + 1];  // a member leg's start time
+    int16_t IRK6[NPROB + 1][MAXCRES + 1];  // a closing leg's start time
+    float RRL1[NPROB + 1][MAXCRES + 1][NLEV + 1];  // RRL1(K, j, l): load of j at level l ahead of a member chain
+    float RRL2[NPROB + 1][MAXCRES + 1][NLEV + 1];  // the same ahead of a closing chain
     int32_t IRL1[MAXCRES + 1][NLEV + 1];   // IRL1(j, l): first count of j at level l
     int32_t IRL2[MAXCRES + 1][NLEV + 1];   // second count
     int32_t IRL3[MAXCRES + 1][NLEV + 1];   // carried, not used by the solve
