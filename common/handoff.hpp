@@ -7,17 +7,15 @@
 // structures below (which is why each is read and written item by item, never
 // as a memory image: the structures have padding, the files have none).
 //
-//   PAR1.DAT  Header (record 1); per subproblem a MatrixCounts (record 3);
-//             per subproblem and resource an IKR word (record 4); per
-//             resource and level a ResourceLevel (record 5); per 0-Z entry a
-//             ZEntry followed by a ZLevel per level (records 6a, 6b).
-//   PAR2.DAT  per subproblem: a ResourceCaps and a ResourcePlaces per
-//             resource (records 1, 2), the ProblemRecord (record 3), six
-//             RowClass pairs (record 4), the row and the column label lists
-//             (records 5, 6: 16-bit words).
-//   PAR3.DAT  per subproblem: a LevelCaps per resource and level (record 1),
-//             the increment count of every level (record 2), the increments
-//             of every level (record 3).
+//   PAR1.DAT  the Header; per subproblem the MatrixCounts of its coupling
+//             matrix; per subproblem and resource an IKR word; per resource
+//             and level a ResourceLevel; per 0-Z entry a ZEntry followed by a
+//             ZLevel per level.
+//   PAR2.DAT  per subproblem: a ResourceCaps per resource, a ResourcePlaces
+//             per resource, the ProblemRecord, six RowClass pairs, the row
+//             and the column label lists (16-bit words).
+//   PAR3.DAT  per subproblem: a LevelCaps per resource and level, the
+//             increment count of every level, the Increments of every level.
 //   PAR5.DAT  the flag word at offset 0; the results behind it: RESV of six
 //             levels, NVRES, then NVRES values per level.
 //
@@ -37,13 +35,13 @@
 namespace kav::handoff {
 
 constexpr int32_t NLEVELS = 6;    // levels of the results record (RESV(1..6))
-constexpr int32_t NCLASS = 6;     // row classes of PAR2 record 4
+constexpr int32_t NCLASS = 6;     // row classes of a subproblem (RowClass pairs in PAR2)
 constexpr int32_t NEXTENT = 6;    // extents in front of the input set's PAR1.DAT
 constexpr int64_t RESULTS_AT = 2; // byte offset of the results behind the flag word
 
 // ---- records ------------------------------------------------------------------
 
-// PAR1 record 1.
+// The header of PAR1.DAT.
 struct Header {
     int16_t NSUB;    // subproblems
     int16_t NCRES;   // common resources
@@ -53,71 +51,71 @@ struct Header {
     int16_t PRSW;    // 1 = proposals priced per unit of time value
 };
 
-// Counts of one packed matrix: PAR1 record 3 (coupling matrix), problem
-// record items 13 to 15 (subproblem matrix).
+// Counts of one packed matrix: a subproblem's coupling matrix in PAR1.DAT,
+// its own matrix in the problem record.
 struct MatrixCounts {
     int32_t NNZ;    // values stored
     int32_t NZER;   // NZERO: zeros covered by the runs (that name is a macro of <limits.h>)
     int32_t NIXB;   // bytes of run records
 };
 
-// PAR1 record 5: the counts of resource j at level l.
+// PAR1.DAT: the counts of resource j at level l.
 struct ResourceLevel {
     int32_t IRL1, IRL2, IRL3;
 };
 
-// PAR1 record 6a: a 0-Z entry.
+// PAR1.DAT: a 0-Z entry.
 struct ZEntry {
     int16_t prob;     // subproblem
     int16_t label;    // 5000 + v for variable v of that subproblem
     int16_t iza[4];   // attribute words IZA1..IZA4
 };
 
-// PAR1 record 6b: a 0-Z entry's values at one level.
+// PAR1.DAT: a 0-Z entry's values at one level (behind the entry).
 struct ZLevel {
     double zovd;  // ZOVD(d, l)
     float zovr;   // ZOVR(d, l)
 };
 
-// PAR2 record 1: capacities of resource j for the subproblem.
+// PAR2.DAT: capacities of resource j for the subproblem.
 struct ResourceCaps {
     float RRK1, RRK2, RRK3, RRK4;
 };
 
-// PAR2 record 2: result positions of resource j for the subproblem.
+// PAR2.DAT: result positions of resource j for the subproblem.
 struct ResourcePlaces {
     int16_t IRK1, IRK2, IRK3, IRK4, IRK5, IRK6;
 };
 
-// PAR2 record 3: the problem record, 22 items, 66 bytes.
+// PAR2.DAT: the problem record of a subproblem, 66 bytes.
 struct ProblemRecord {
-    int32_t KR01, KR02, KR03;   // items 1-3
-    int16_t KCODE;              // item 4: 500 and below = problems of the first kind
-    int16_t KR05;               // item 5
-    float KR06;                 // item 6
-    int32_t KR07, KR08, KR09;   // items 7-9
-    int16_t NROW;               // item 10: rows of the subproblem tableau
-    int16_t NCOL;               // item 11: columns (the last is the weight variable)
-    int16_t NZO;                // item 12: 0-Z variables, columns 2..NZO+1
-    MatrixCounts mat;           // items 13-15: counts of the packed subproblem matrix
-    int32_t KR16;               // item 16
-    int16_t KR17, KR18, KR19;   // items 17-19
-    int16_t KR20, KR21;         // items 20, 21
-    int16_t KFLAG;              // item 22: 1 = the subproblem starts with a first phase
+    int32_t KR01, KR02, KR03;   // chain count limits, and a word carried along
+    int16_t KCODE;              // 500 and below = problems of the first kind
+    int16_t KR05;               // carried along
+    float KR06;                 // time limit of a proposal
+    int32_t KR07, KR08, KR09;   // base counts of the legs' resources, and a word carried along
+    int16_t NROW;               // rows of the subproblem tableau
+    int16_t NCOL;               // columns (the last is the weight variable)
+    int16_t NZO;                // 0-Z variables, columns 2..NZO+1
+    MatrixCounts mat;           // counts of the packed subproblem matrix
+    int32_t KR16;               // start value of the search
+    int16_t KR17, KR18, KR19;   // 0-Z starts, members and closing legs
+    int16_t KR20, KR21;         // first position and number of a chain's priced extra values
+    int16_t KFLAG;              // 1 = the subproblem starts with a first phase
 };
 constexpr size_t PROBLEM_RECORD_BYTES = 66;
 
-// PAR2 record 4: first and last row of a row class.
+// PAR2.DAT: first and last row of a row class.
 struct RowClass {
     int16_t IKA, IKB;
 };
 
-// PAR3 record 1: the two values of resource j at level l.
+// PAR3.DAT: the two values of resource j at level l.
 struct LevelCaps {
     float RRL1, RRL2;
 };
 
-// PAR3 record 3: one sensitivity increment.
+// PAR3.DAT: one sensitivity increment.
 struct Increment {
     int16_t col;  // column code: 0 = right-hand sides, v < 5000 = column v+1, 5000+v = 0-Z column v+1
     int16_t row;  // row code: 0 = objective, -(i-1) = row i, -(i-1)-5000 = equality row i

@@ -409,8 +409,8 @@ Flow search(DecompState& ds) {
     int32_t o = sv.NBRPT;
     for (;;) {
         int16_t t = 0;
-        bool from_3d = false;
-        bool to_step5 = false;
+        bool both_closed = false;  // both sides of the point are infeasible: back up at once
+        bool node_closed = false;  // the node is closed without the bound test
         dv.INTFL[l] = 0;
         if (o == 1) {
             cycle(ds);
@@ -420,7 +420,7 @@ Flow search(DecompState& ds) {
                 ms.RCODE = RC_DONE;
                 sv.IERR = 0;
                 dv.DONEL[l] = 1.0f;
-                to_step5 = true;
+                node_closed = true;
             } else {
                 if (dv.INTFL[l] == 0) {
                     f = run_select(ds);
@@ -443,8 +443,8 @@ Flow search(DecompState& ds) {
             f = evaluate_side(ds, o, r2, i2, obj2, c2);
             if (f != Flow::go) return f;
             if (r1 == RC_INFEASIBLE && r2 == RC_INFEASIBLE) {
-                from_3d = true;
-                to_step5 = true;
+                both_closed = true;
+                node_closed = true;
             } else {
                 const Candidate none{};
                 bool keep_first;
@@ -482,14 +482,14 @@ Flow search(DecompState& ds) {
 
         // Close the node, backtrack to an open side.
         bool level_over = false;
-        bool check_close = !to_step5;
+        bool check_close = !node_closed;
         for (;;) {
             if (check_close) {
                 if (t == 1 || (t == 0 && ms.OBJL[l] <= ms.BESTL[l])) dv.DONEL[l] = 1.0f;
                 check_close = false;
             }
-            if (!from_3d && dv.DONEL[l] == 0.0f) break;
-            if (!from_3d) {
+            if (!both_closed && dv.DONEL[l] == 0.0f) break;
+            if (!both_closed) {
                 dv.INTFL[l] = 0;
                 if (o == 1) {
                     level_over = true;
@@ -498,8 +498,8 @@ Flow search(DecompState& ds) {
                 if (sv.PRTSW == 1) ds.pnt.write(f_caused_total(), {mark::ALL_PROBLEMS, ms.NITMC});
                 dv.DONEL[l] = 0.0f;
             }
-            bool once = from_3d;
-            from_3d = false;
+            bool once = both_closed;
+            both_closed = false;
             while (once || sv.IBOTH[o] >= 2) {
                 once = false;
                 o = o - 1;

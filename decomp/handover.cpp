@@ -74,7 +74,7 @@ void solve_handover(DecompState& s, int16_t* IFLAG, double* RESV, double* XRES) 
         for (int32_t j = 1; j <= head.NVRES; ++j) {
             const double x = in.get<double>();
             if (in.bad()) {
-                e.IERR = err::OPEN_TAB;  // 20: a result value could not be read
+                e.IERR = err::READ_RESULT;
                 s.pnt.write(fmt::lines::error_line(), {mark::ALL_PROBLEMS, e.IERR});
                 no_results(RESV);
                 return;

@@ -86,7 +86,7 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
         if (cr < 0 || cr > w.ldc || cc < 0 || cc > STORE_MAXCOL) return err::STORE_OR_SEEK;
     }
 
-    // 1. Side lists, extents and pivot count.
+    // Side lists, extents and pivot count.
     StoreCopy& cp = st.tab[k - 1][mode - 1];
     std::memcpy(cp.irow, w.irow, sizeof(int16_t) * m);
     std::memcpy(cp.rnorm, w.rnorm, sizeof(double) * m);
@@ -99,7 +99,7 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     cp.nsv = static_cast<int16_t>(nsv);
     st.current = mode;
 
-    // 2.-5. The tableau.
+    // The tableau.
     int16_t ierr = err::NONE;
     const Packed tr = pack_into(w.t, w.ldt, m, n, cp.val, STORE_TABVAL, cp.wrd, STORE_TABWRD, cp.nval,
                                 cp.nzero, cp.nwrd);
@@ -112,7 +112,7 @@ int16_t packtb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     }
     if (mode == STORE_COPY_PASS) return ierr;
 
-    // 6.-7. The coupling matrix.
+    // The coupling matrix.
     StoreCoupling& cq = st.cpl[k - 1];
     const int32_t cr = *w.cplrows;
     const int32_t cc = *w.cplcols;
@@ -135,7 +135,7 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     const int32_t n = cp.n;
     if (m > w.ldt) return err::COUNTS_READ;
 
-    // 1. Side lists, extents and pivot count.
+    // Side lists, extents and pivot count.
     std::memcpy(w.irow, cp.irow, sizeof(int16_t) * m);
     std::memcpy(w.rnorm, cp.rnorm, sizeof(double) * m);
     std::memcpy(w.icol, cp.icol, sizeof(int16_t) * n);
@@ -146,7 +146,7 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
     *w.npiv = cp.npiv;
     *w.nsv = cp.nsv;
 
-    // 2.-3. The tableau.
+    // The tableau.
     int32_t used = 0, zeros = 0;
     if (!unpack_from(w.t, w.ldt, m, n, cp.val, cp.nval, cp.nzero, cp.wrd, cp.nwrd, used, zeros)) {
         pnt.write(fmt::lines::status_line(),
@@ -155,7 +155,7 @@ int16_t unpktb(TableauStore& st, StoreWork& w, int16_t mode, int16_t k, fmt::Pri
         return err::COUNTS_READ;
     }
 
-    // 4. The coupling matrix.
+    // The coupling matrix.
     const StoreCoupling& cq = st.cpl[k - 1];
     const int32_t cr = *w.cplrows;
     const int32_t cc = *w.cplcols;

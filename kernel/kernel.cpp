@@ -3,7 +3,7 @@
 // Both routines work on a dense column-major tableau.  Every result is the
 // same, bit for bit, as that of the plain loops
 //
-//   PIVOT step 1:  for j (columns, T(r,j) /= 0), for i (rows, T(i,c) /= 0):
+//   PIVOT elimination: for j (columns, T(r,j) /= 0), for i (rows, T(i,c) /= 0):
 //                    T(i,j) = T(i,j) - (T(r,j) * T(i,c)) / p
 //   COLRNG:        row scales, column scales, tolerances and zeroing,
 //                  column norms (ascending rows), row norms (ascending columns)
@@ -75,7 +75,7 @@ struct Vec {
 #define KAV_MIN(a, b) ((a) < (b) ? (a) : (b))
 #define KAV_MAX(a, b) ((a) > (b) ? (a) : (b))
 
-// ---- PIVOT step 1 --------------------------------------------------------
+// ---- PIVOT: the elimination --------------------------------------------------------
 
 // Rows lo..hi-1 (0-based) of column tj: T(i,j) -= (trj * q(i)) / p where
 // q(i) /= 0; other rows are left as they are.
@@ -118,7 +118,7 @@ __attribute__((always_inline)) inline void pivot_body(Tableau& tb, int32_t r, in
         }
     }
 
-    // 1. Elimination, columns outer.  A column that is mostly nonzero is
+    // Elimination, columns outer.  A column that is mostly nonzero is
     // cheaper to sweep whole with vector operations than to address row by
     // row; rows whose pivot-column entry is 0 keep their bits either way.
     const bool dense = nq * 4 >= m;
@@ -140,18 +140,18 @@ __attribute__((always_inline)) inline void pivot_body(Tableau& tb, int32_t r, in
         }
     }
 
-    // 2. Pivot row.
+    // The pivot row.
     for (int32_t j = 1; j <= n; ++j) t[(j - 1) * ld + r0] = t[(j - 1) * ld + r0] / p;
 
-    // 3. Labels.
+    // The labels.
     const int16_t lab = tb.irow[r0];
     tb.irow[r0] = tb.icol[c - 1];
     tb.icol[c - 1] = lab;
 
-    // 4. Pivot column.
+    // The pivot column.
     for (int32_t i = 0; i < m; ++i) tc[i] = -tc[i] / p;
 
-    // 5. Pivot entry.
+    // The pivot entry.
     tc[r0] = 1.0 / p;
 }
 
@@ -180,7 +180,7 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
     const IM absmask = KAV_SPLAT(IM, 0x7fffffffffffffffLL);
 #define KAV_ABS(x) ((V)((IM)(x) & absmask))
 
-    // 1.-2. Row and column scales in one sweep over the tableau as it is on
+    // Row and column scales in one sweep over the tableau as it is on
     // entry: smallest and largest qualifying magnitude of every row and
     // column, four columns at a time (their extremes in registers, each
     // row's extremes updated once per four columns).
@@ -291,7 +291,7 @@ __attribute__((always_inline)) inline void colrng_body(const Consts& k, Tableau&
     for (int32_t i = 0; i < m; ++i) rn[i] = 0.0;
     for (int32_t j = 0; j < n; ++j) cn[j] = 0.0;
 
-    // 3.-5. Block of rows by block of rows, column by column: tolerances and
+    // Block of rows by block of rows, column by column: tolerances and
     // zeroing, the column's share of the row norms (columns 2..N with a
     // label < 0), and the block's share of the column norms.  Each row
     // meets its columns in ascending order and each column its rows, so

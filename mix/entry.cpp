@@ -49,17 +49,17 @@ int16_t set_up(MixState& s, const Args& a) {
         for (int32_t j = 1; j <= n; ++j) items.emplace_back(host_at(a, i, j));
         s.unit8.write(F_ROW, items);
     }
-    if (!row_has_entry(a, 1, n)) return 73;
+    if (!row_has_entry(a, 1, n)) return err::NO_MAGNITUDE;
     for (int32_t i = 2; i <= m; ++i) {
-        if (!row_has_entry(a, i, n)) return 73;
+        if (!row_has_entry(a, i, n)) return err::NO_MAGNITUDE;
         const int16_t base = static_cast<int16_t>(-(i - 1));
-        a.ITYPE[i - 1] = a.ITYPE[i - 1] != 0 ? base : static_cast<int16_t>(base - 5000);
+        a.ITYPE[i - 1] = a.ITYPE[i - 1] != 0 ? base : static_cast<int16_t>(base - lbl::EQ);
     }
     a.ITYPE[0] = 0;
     s.ICOL[0] = 0;
     for (int32_t k = 2; k <= n; ++k)
-        s.ICOL[k - 1] = static_cast<int16_t>(k <= n - p ? 4999 + k : k - 1);
-    for (int32_t j = 1; j <= n - p - 1; ++j) s.IVAR[j - 1] = static_cast<int16_t>(5000 + j);
+        s.ICOL[k - 1] = static_cast<int16_t>(k <= n - p ? lbl::ZO + (k - 1) : k - 1);
+    for (int32_t j = 1; j <= n - p - 1; ++j) s.IVAR[j - 1] = static_cast<int16_t>(lbl::ZO + j);
     s.ICOLSV = s.ICOL;
     s.m0 = *a.NROW;
     s.n0 = *a.NCOL;

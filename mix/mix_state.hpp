@@ -5,13 +5,38 @@
 #include <cstdint>
 #include <vector>
 
+#include "errcodes.hpp"
 #include "fmt.hpp"
+#include "labels.hpp"
 
 namespace kav::mix {
 
 constexpr int32_t LD = 100;       // leading dimension of the tableau
 constexpr int32_t MAXCOLS = 1026; // columns of the saved tableau
 constexpr int32_t MAXLAB = 1008;  // label lists and branch stack
+
+// Result codes of the allocation simplex (IERR).
+namespace mcode {
+constexpr int16_t FAILED = 5;  // no pivot at the root, or a solution that cannot be valued: the call ends
+constexpr int16_t CLOSED = 6;  // infeasible below the root, or a group total above its limit: the branch closes
+// The search's: no variable to branch on, at the root and on each side of a branch point.
+constexpr int16_t NOT_FOUND_ROOT = 65;  // the chosen fractional variable is not in the label list
+constexpr int16_t NOT_FOUND_UP = 67;
+constexpr int16_t NOT_FOUND_DOWN = 69;
+constexpr int16_t NONE_ROOT = 70;       // no fractional variable left
+constexpr int16_t NONE_UP = 71;
+constexpr int16_t NONE_DOWN = 72;
+}  // namespace mcode
+
+// Numbers the allocation library writes with the banner line.
+namespace mmark {
+constexpr int32_t ARTIFICIAL_STAYS = 2;  // an artificial variable cannot leave at the end of phase one
+constexpr int32_t NO_PIVOT = 5;          // no pivot possible
+constexpr int32_t GROUP_MISSING = 5;     // a variable's group is not in the group list
+constexpr int32_t ITEM_MISSING = 6;      // a variable's item is not in the item list
+constexpr int32_t LABEL_MISSING = 7;     // a variable is not in the label list
+constexpr int32_t GROUP_LIMIT = 8;       // a group total exceeds its limit: the solution is refused
+}  // namespace mmark
 
 // The host's arguments, in the order of the entry.
 struct Args {

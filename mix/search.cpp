@@ -47,7 +47,7 @@ struct Search {
         const int32_t last = s.n0 - *a.NITEM;
         for (int32_t i = 2; i <= m; ++i) {
             const int16_t l = s.IROW[i - 1];
-            if (l < 5000) continue;
+            if (l < lbl::ZO) continue;
             const double q = s.t(i, 1);
             const int16_t nn = trunc16(q);
             if (std::abs(q - nn) <= INTTOL || std::abs(q - 1 - nn) <= INTTOL) continue;
@@ -71,9 +71,10 @@ int16_t Search::run() {
     s.IDEPTH = 1;
     s.IBRLAB[1] = 0;
     int16_t c = solve();
-    if (c == 5 || c == ERR_EXTENT) return c;
-    if (c == 6) donel = 1.0;
-    else if (s.INTFL == 0 && (c = select(65, 70, s.IBRLAB[2], s.IBRBND[2])) != 0) return c;
+    if (c == mcode::FAILED || c == ERR_EXTENT) return c;
+    if (c == mcode::CLOSED) donel = 1.0;
+    else if (s.INTFL == 0 && (c = select(mcode::NOT_FOUND_ROOT, mcode::NONE_ROOT, s.IBRLAB[2], s.IBRBND[2])) != 0)
+        return c;
     bool backtrack = donel == 1.0;
     for (;;) {
         if (!backtrack) {
@@ -85,14 +86,16 @@ int16_t Search::run() {
                 int16_t l1 = 0, b1 = 0, l2 = 0, b2 = 0;
                 s.IBOTH[d] = 1;
                 const int16_t c1 = solve();
-                if (c1 == 5 || c1 == ERR_EXTENT) return c1;
-                if (c1 != 6 && s.INTFL == 0 && (c = select(67, 71, l1, b1)) != 0) return c;
+                if (c1 == mcode::FAILED || c1 == ERR_EXTENT) return c1;
+                if (c1 != mcode::CLOSED && s.INTFL == 0 && (c = select(mcode::NOT_FOUND_UP, mcode::NONE_UP, l1, b1)) != 0)
+                    return c;
                 const int16_t f1 = s.INTFL;
                 const double v1 = s.OBJL;
                 s.IBOTH[d] = 0;
                 const int16_t c2 = solve();
-                if (c2 == 5 || c2 == ERR_EXTENT) return c2;
-                if (c2 != 6 && s.INTFL == 0 && (c = select(69, 72, l2, b2)) != 0) return c;
+                if (c2 == mcode::FAILED || c2 == ERR_EXTENT) return c2;
+                if (c2 != mcode::CLOSED && s.INTFL == 0 && (c = select(mcode::NOT_FOUND_DOWN, mcode::NONE_DOWN, l2, b2)) != 0)
+                    return c;
                 const int16_t f2 = s.INTFL;
                 const double v2 = s.OBJL;
                 if (c1 == 0 && (c2 != 0 || v1 > v2)) {

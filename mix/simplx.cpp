@@ -78,10 +78,10 @@ struct Solve {
     // Infeasible end: below the root the branch is closed, at the root the call ends.
     void infeasible() {
         if (s.IDEPTH >= 2) {
-            s.IERR = 6;
+            s.IERR = mcode::CLOSED;
         } else {
-            banner(5);
-            s.IERR = 5;
+            banner(mmark::NO_PIVOT);
+            s.IERR = mcode::FAILED;
         }
     }
 
@@ -112,7 +112,7 @@ bool Solve::add_branch_rows() {
                 s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
             } else {
                 t(r, 1) = bnd + 1.0;
-                s.IROW[r - 1] = static_cast<int16_t>(-(r - 1) - 5000);
+                s.IROW[r - 1] = static_cast<int16_t>(-(r - 1) - lbl::EQ);
                 const int32_t c = n + 1;
                 n = static_cast<int16_t>(c);
                 for (int32_t i = 1; i < r; ++i) t(i, c) = 0.0;
@@ -229,17 +229,17 @@ bool Solve::end_phase_one() {
         return false;
     }
     for (int32_t i = 2; i <= m; ++i) {
-        if (s.IROW[i - 1] >= -4999) continue;
+        if (s.IROW[i - 1] > -lbl::EQ) continue;
         if (std::fabs(t(i, 1)) > TOLPIV) {
-            banner(2);
-            s.IERR = 5;
+            banner(mmark::ARTIFICIAL_STAYS);
+            s.IERR = mcode::FAILED;
             return false;
         }
         t(i, 1) = 0.0;
         int32_t kp = 0, kn = 0;
         double pmax = 0.0, nmax = 0.0;
         for (int32_t j = 2; j <= n; ++j) {
-            if (s.ICOL[j - 1] <= -5001 || !(std::fabs(t(i, j)) > tol(i, j))) continue;
+            if (s.ICOL[j - 1] < -lbl::EQ || !(std::fabs(t(i, j)) > tol(i, j))) continue;
             if (t(i, j) > pmax) pmax = t(i, j), kp = j;
             if (t(i, j) < 0.0 && -t(i, j) > nmax) nmax = -t(i, j), kn = j;
         }
@@ -250,7 +250,7 @@ bool Solve::end_phase_one() {
         }
     }
     for (int32_t j = 2; j <= n;) {
-        if (s.ICOL[j - 1] < -5000) {
+        if (s.ICOL[j - 1] < -lbl::EQ) {
             for (int32_t i = 1; i <= m; ++i) t(i, j) = t(i, n);
             s.ICOL[j - 1] = s.ICOL[n - 1];
             --n;
@@ -289,27 +289,27 @@ void Solve::allocate(int32_t n0) {
         const float x = s.XVAL[v - 1];
         int32_t k = 0;
         for (int32_t kk = 2; kk <= n0 - p; ++kk)
-            if (s.IVAR[kk - 2] == 5000 + v) {
+            if (s.IVAR[kk - 2] == lbl::ZO + v) {
                 k = kk;
                 break;
             }
-        if (k == 0) return banner(7), void(s.IERR = 5);
+        if (k == 0) return banner(mmark::LABEL_MISSING), void(s.IERR = mcode::FAILED);
         z += x * a.VALVAR[k - 1];
         int32_t gi = -1, mi = -1;
         for (int32_t q = 0; q < g && gi < 0; ++q)
             if (a.IGROUP[q] == a.IGRPV[k - 1]) gi = q;
-        if (gi < 0) return banner(5), void(s.IERR = 5);
+        if (gi < 0) return banner(mmark::GROUP_MISSING), void(s.IERR = mcode::FAILED);
         s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
         for (int32_t q = 0; q < p && mi < 0; ++q)
             if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
-        if (mi < 0) return banner(6), void(s.IERR = 5);
+        if (mi < 0) return banner(mmark::ITEM_MISSING), void(s.IERR = mcode::FAILED);
         s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
     }
     for (int32_t q = 0; q < g; ++q)
         if (s.IGTOT[q] > a.IGCAP[q]) {
-            banner(8);
+            banner(mmark::GROUP_LIMIT);
             s.INTFL = 0;
-            s.IERR = 6;
+            s.IERR = mcode::CLOSED;
             return;
         }
     for (int32_t q = 0; q < p; ++q) {
@@ -341,11 +341,11 @@ void Solve::end_phase_two() {
         const int32_t l = s.IROW[i - 1];
         if (l <= 0) continue;
         const double q = t(i, 1);
-        if (l < 5001) {
+        if (l <= lbl::ZO) {
             if (l <= n0 - 1) s.XVAL[l - 1] = static_cast<float>(q);
             continue;
         }
-        const int32_t v = l - 5000;
+        const int32_t v = l - lbl::ZO;
         if (v > n0 - 1) continue;
         const int16_t nn = trunc16(q);
         if (std::fabs(q - nn) <= INTTOL) s.XVAL[v - 1] = nn;
@@ -375,7 +375,7 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
     const int16_t nset = n;
     for (int32_t j = 1; j <= n; ++j) x.t(1, j) = 0.0;
     for (int32_t i = 2; i <= m; ++i)
-        if (s.IROW[i - 1] <= -5000)
+        if (s.IROW[i - 1] <= -lbl::EQ)
             for (int32_t j = 1; j <= n; ++j) x.t(1, j) -= x.t(i, j);
     x.colrng();
     bool phase1 = true;
@@ -383,11 +383,11 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
         int32_t r = 0, k = 0;
         int st = x.dual_step(r, k);
         if (st == -1) return x.infeasible();
-        if (st == -2) return void(s.IERR = 5);
+        if (st == -2) return void(s.IERR = mcode::FAILED);
         if (st == 0) {
             st = x.primal_step(r, k);
             if (st == -1) return x.infeasible();
-            if (st == -2) return void(s.IERR = 5);
+            if (st == -2) return void(s.IERR = mcode::FAILED);
             if (st == 0) {
                 if (!phase1) return x.end_phase_two();
                 if (!x.end_phase_one()) return;
@@ -401,7 +401,7 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
         ++s.NITER;
         if (s.NITER >= MAXIT) {
             x.banner(37);
-            s.IERR = 5;
+            s.IERR = mcode::FAILED;
             return;
         }
         x.colrng();

@@ -6,6 +6,7 @@
 #include "input.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "comm.hpp"
@@ -90,7 +91,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
     std::vector<double> vals;
     std::vector<int16_t> runs;
     for (int32_t k = 1; k <= nsub; ++k) {
-        // PAR2 records 1 and 2.
+        // Its resource capacities and result positions.
         for (int32_t j = 1; j <= ncres; ++j) {
             handoff::ResourceCaps c{};
             handoff::get(r, c);
@@ -112,7 +113,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         to_pair(k, msg::IRK4, &pb.IRK4[k][1], ncres);
         to_pair(k, msg::IRK5, &pb.IRK5[k][1], ncres);
         to_pair(k, msg::IRK6, &pb.IRK6[k][1], ncres);
-        // PAR2 record 3, the problem record.
+        // The problem record.
         handoff::ProblemRecord pr{};
         handoff::get(r, pr);
         if (r.bad() || !record_fits(st, pr)) return ERR_READ_PAR1;
@@ -120,10 +121,10 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         if (nvres > extent(st, 4)) return ERR_READ_PAR1;
         pb.set_record(k, pr);
         const RecordMessage rm = to_message(pr);
-        to_pair(k, msg::REC_I4, rm.i4, 9);
-        to_pair(k, msg::REC_I2, rm.i2, 10);
+        to_pair(k, msg::REC_I4, rm.i4, static_cast<int32_t>(std::size(rm.i4)));
+        to_pair(k, msg::REC_I2, rm.i2, static_cast<int32_t>(std::size(rm.i2)));
         to_pair(k, msg::REC_R4, &rm.r4, 1);
-        // PAR2 records 4 to 6.
+        // Its row classes and label lists.
         for (int32_t q = 1; q <= NCLASS; ++q) {
             handoff::RowClass c{};
             handoff::get(r, c);

@@ -57,7 +57,7 @@ constexpr int IRK5 = 119;
 constexpr int IRK6 = 120;
 constexpr int REC_I4 = 96;         // K's problem record: the 32-bit items (I4 x 9)
 constexpr int REC_I2 = 99;         //   the 16-bit items (I2 x 10)
-constexpr int REC_R4 = 100;        //   item 6 (R4)
+constexpr int REC_R4 = 100;        //   KR06 (R4)
 constexpr int IKA = 121;           // K's row classes (I2 x 6)
 constexpr int IKB = 122;
 constexpr int IROW = 123;          // K's row and column label lists
@@ -104,16 +104,17 @@ constexpr int16_t STOP_END = 1;   // end (or: the worker stopped itself)
 constexpr int16_t RESTART_FRESH = 1;     // start the subproblem afresh
 constexpr int16_t RESTART_CONTINUE = 2;  // go on from the last basis with new prices
 
-// The problem record as it travels: the nine 32-bit items 1, 2, 3, 7, 8, 9,
-// 13, 14, 15 (REC_I4), the ten 16-bit items 4, 5, 10, 11, 12, 17 to 21
-// (REC_I2) and item 6 (REC_R4).  Items 16 and 22 stay with process 0.
+// The problem record as it travels: its 32-bit items in order (KR01..KR03,
+// KR07..KR09, the matrix counts; REC_I4), its 16-bit items in order
+// (KCODE, KR05, NROW, NCOL, NZO, KR17..KR21; REC_I2) and KR06 (REC_R4).
+// KR16 and KFLAG stay with process 0.
 struct RecordMessage {
     int32_t i4[9] = {};
     int16_t i2[10] = {};
     float r4 = 0.0f;
 };
 RecordMessage to_message(const handoff::ProblemRecord& r);
-// The record a worker rebuilds (items 16 and 22 are 0).
+// The record a worker rebuilds (KR16 and KFLAG are 0).
 handoff::ProblemRecord from_message(const RecordMessage& m);
 
 }  // namespace kav::mpi

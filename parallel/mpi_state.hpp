@@ -47,7 +47,9 @@ constexpr int16_t KSUB_AFTER_START = 31;
 // One master problem of process 0, or a worker's subproblem: the two sides
 // of the routines' state with the print unit they write through.
 struct Solve {
-    explicit Solve(const solver::Problem& pb) : fam{solver::PARALLEL, pnt, pb, sv, ms} {}
+    // sv and ms are value-initialised: their fixed arrays and words start
+    // at zero, as the library's static state does.
+    explicit Solve(const solver::Problem& pb) : sv(), ms(), fam{solver::PARALLEL, pnt, pb, sv, ms} {}
     Solve(const Solve&) = delete;
     Solve& operator=(const Solve&) = delete;
     fmt::PrintUnit pnt;       // shares the process's print file

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 #include "comm.hpp"
@@ -89,8 +90,8 @@ bool receive_setup(MpiState& st) {
     recv(0, me, msg::IRK5, &pb.IRK5[k][1], ncres);
     recv(0, me, msg::IRK6, &pb.IRK6[k][1], ncres);
     RecordMessage rm;
-    recv(0, me, msg::REC_I4, rm.i4, 9);
-    recv(0, me, msg::REC_I2, rm.i2, 10);
+    recv(0, me, msg::REC_I4, rm.i4, static_cast<int32_t>(std::size(rm.i4)));
+    recv(0, me, msg::REC_I2, rm.i2, static_cast<int32_t>(std::size(rm.i2)));
     recv(0, me, msg::REC_R4, &rm.r4, 1);
     const handoff::ProblemRecord pr = from_message(rm);
     if (!record_fits(st, pr)) return false;

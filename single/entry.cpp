@@ -33,7 +33,7 @@ bool increments_in_problem(const Args& a, int l) {
     for (int i = 1; i <= n; ++i) {
         const int16_t c = a.INCCOL[(l - 1) + MAX_LEV * (i - 1)];
         const int16_t r = a.INCROW[(l - 1) + MAX_LEV * (i - 1)];
-        const bool col_ok = c == 0 || (c >= 5001 && c - 4999 <= *a.NCOL);
+        const bool col_ok = c == 0 || (c > lbl::ZO && c - lbl::ZO + 1 <= *a.NCOL);
         const bool row_ok = r <= 0 && 1 - r <= *a.NROW;
         if (!col_ok || !row_ok) return false;
     }
@@ -95,7 +95,7 @@ void end_call(State& s, const Args& a, int16_t ncol_entry, bool labels) {
 void apply_increments(State& s, const Args& a, int l) {
     s.LOFF[l] = s.OBJOFF;
     for (int i = 1; i <= a.NINC[l - 1]; ++i) {
-        const int c = a.INCCOL[ix(l, i)] == 0 ? 1 : a.INCCOL[ix(l, i)] - 4999;
+        const int c = a.INCCOL[ix(l, i)] == 0 ? 1 : a.INCCOL[ix(l, i)] - lbl::ZO + 1;
         const double d = a.DINC[ix(l, i)];
         if (a.INCROW[ix(l, i)] == 0) {
             a.a(1, c) -= d / (s.CFACT[c] * s.RFACT[1]);
@@ -202,7 +202,7 @@ bool read_back(State& s, double* amat) {
     if (r.values != s.counts.nnz || r.zeros != s.counts.nzero || r.values + r.zeros != cells) {
         s.pnt.write(fmt::lines::status_line(), {s.counts.nnz, r.values, s.counts.nzero, r.zeros,
                                                 int32_t{s.m0}, int32_t{s.n0}, cells});
-        s.pnt.write(fmt::lines::banner3(), {int16_t{1}});
+        s.pnt.write(fmt::lines::banner3(), {mark::TABLEAU_REBUILD});
         s.IERR = err::COUNTS_READ;
         return false;
     }
@@ -276,7 +276,7 @@ void tarvexo(State& s, const Args& a) {
     s.BASEL.fill(0.0);
     s.DONEL.fill(0.0f);
     s.pnt.open(data_path("KAV.PNT"));
-    s.pnt.write(fmt::lines::banner3(), {int16_t{1}});
+    s.pnt.write(fmt::lines::banner3(), {mark::START});
 
     // Levels the call is asked to solve, known before any test can end it.
     const int nlevel = *a.NLEVEL;

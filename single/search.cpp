@@ -51,12 +51,12 @@ private:
 bool Search::solve() {
     restore_level(s, a);
     simplx(s, a);
-    if (s.IERR == 6) {
+    if (s.IERR == err::NOT_IN_ICOLSV) {
         s.pnt.write(sl::not_found(), {s.NFLAB});
         s.quiet_end = true;
         return false;
     }
-    return s.IERR != 5;
+    return s.IERR != err::SIMPLEX_FAIL;
 }
 
 // The branching variable after a solve that was not integral: the basic
@@ -70,9 +70,10 @@ bool Search::select(Copy copy, int16_t& label, int16_t& empty) {
         label = select_after_rejection(empty);
         return true;
     }
-    static constexpr int16_t not_found[] = {65, 67, 69}, none[] = {70, 71, 72};
+    static constexpr int16_t not_found[] = {code::NOT_FOUND_1, code::NOT_FOUND_2, code::NOT_FOUND_3},
+                             none[] = {code::NONE_1, code::NONE_2, code::NONE_3};
     const int ci = static_cast<int>(copy);
-    double best = -1e300;
+    double best = -KC.big;
     for (int i = 2; i <= *a.NROW; ++i) {
         const int L = a.ITYPE[i - 1];
         if (L <= ZLAB) continue;
@@ -164,17 +165,17 @@ bool Search::branch_point() {
         b.value = s.OBJL[l];
         b.label = 0;
         b.empty = 0;
-        if (b.code != 7 && b.intfl == 0) {
+        if (b.code != err::NODE_INFEASIBLE && b.intfl == 0) {
             if (!select(j == 0 ? Copy::first : Copy::second, b.label, b.empty)) return false;
             // A rejected solution with nothing left to branch on needs no search.
-            if (b.label == 0) b.code = 7;
+            if (b.label == 0) b.code = err::NODE_INFEASIBLE;
         }
     }
     const Branch &b1 = s.b1, &b2 = s.b2;
     bool first = true, closed = false;
     if (b1.code == 0 && b2.code == 0) first = b1.value > b2.value;
-    else if (b1.code == 7 && b2.code == 0) first = false;
-    else if (!(b1.code == 0 && b2.code == 7)) closed = true;  // neither branch can be searched
+    else if (b1.code == err::NODE_INFEASIBLE && b2.code == 0) first = false;
+    else if (!(b1.code == 0 && b2.code == err::NODE_INFEASIBLE)) closed = true;  // neither branch can be searched
     const Branch& go = first ? b1 : b2;
     const Branch& other = first ? b2 : b1;
     s.INTFL[l] = go.intfl;
@@ -276,7 +277,7 @@ bool Search::run() {
         case At::root: {
             if (!solve()) return false;
             at = At::node;
-            if (s.IERR == 7) {
+            if (s.IERR == err::NODE_INFEASIBLE) {
                 s.DONEL[l] = 1.0f;
                 at = At::back;
             } else if (s.INTFL[l] == 0) {
@@ -306,7 +307,7 @@ bool Search::run() {
             if (s.NBRPT >= MAXBP) {
                 // The level ends with what it has found; the code is
                 // printed here, since the next level follows.
-                s.pnt.write(fmt::lines::banner3(), {int16_t{37}});
+                s.pnt.write(fmt::lines::banner3(), {mark::LIMIT});
                 s.pnt.write(sl::error(), {code::BP_LIMIT});
                 return true;
             }

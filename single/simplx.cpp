@@ -20,8 +20,11 @@ namespace kav::single {
 
 namespace {
 
-constexpr double BIG = 1e300;
-constexpr int16_t CONF_CODES[6] = {110, 320, 110, 610, 610, 610};
+constexpr double BIG = KC.big;  // start of the minimum searches
+// ICONF's table: the code of each configuration 1..6; the code USE3_CODE
+// counts IUSE3 in place of IUSE2.
+constexpr int16_t USE3_CODE = 320;
+constexpr int16_t CONF_CODES[6] = {110, USE3_CODE, 110, 610, 610, 610};
 
 // Adds a term to a 32-bit running sum, cut towards zero, held at the limits.
 int32_t add_trunc(int32_t s, double term) {
@@ -36,7 +39,7 @@ int32_t add_trunc(int32_t s, double term) {
 // 1..6 names an entry of the code table, any other value is the code itself.
 bool uses_third(int16_t iconf) {
     const int16_t code = (iconf >= 1 && iconf <= 6) ? CONF_CODES[iconf - 1] : iconf;
-    return code == 320;
+    return code == USE3_CODE;
 }
 
 enum class Step { pivoted, flipped, dual_pivoted, to_dual, to_primal, solution, fail, stop };
@@ -100,7 +103,7 @@ private:
         const int p = var_of(L) + 1;
         if (L <= ZLAB || p > s.K || s.ICOLSV[p] != L) {
             s.NFLAB = printed(L);
-            s.IERR = 6;
+            s.IERR = err::NOT_IN_ICOLSV;
             return false;
         }
         const int16_t d = L < CLAB ? FLIP : static_cast<int16_t>(-FLIP);
@@ -276,7 +279,7 @@ Step Simplex::primal(bool noted) {
     }
     if (rec.empty()) {
         if (icol(c) > ZLAB) return bound_flip(0, c);
-        s.IERR = 5;
+        s.IERR = err::SIMPLEX_FAIL;
         return Step::stop;
     }
     // Second pass: exact ratios; third pass: the largest pivot among the
@@ -348,7 +351,7 @@ Step Simplex::bound_flip(int r, int c) {
 Step Simplex::dual() {
     bool dual_feasible = true;
     for (int k = 2; k <= N && dual_feasible; ++k)
-        if (icol(k) > -5001 && t(1, k) < -tol(1, k)) dual_feasible = false;
+        if (icol(k) >= -lbl::EQ && t(1, k) < -tol(1, k)) dual_feasible = false;
     // Basic integer variables above their bound become their complements.
     bool changed = false;
     for (int i = 2; i <= M; ++i) {
@@ -395,7 +398,7 @@ Step Simplex::dual() {
         if (q > rmax) rmax = q, cols.push_back(k);
     }
     if (cols.empty()) {
-        s.IERR = 5;
+        s.IERR = err::SIMPLEX_FAIL;
         return Step::stop;
     }
     double smax = -BIG;
@@ -418,8 +421,8 @@ Step Simplex::dual() {
 // Counts a pivot or bound flip; false at the iteration limit.
 bool Simplex::count() {
     if (++s.NITER >= MAXIT) {
-        s.pnt.write(fmt::lines::banner3(), {int16_t{37}});
-        s.IERR = 7;
+        s.pnt.write(fmt::lines::banner3(), {mark::LIMIT});
+        s.IERR = err::NODE_INFEASIBLE;
         return false;
     }
     if (s.NITTOT < INT32_MAX) ++s.NITTOT;
@@ -431,12 +434,12 @@ bool Simplex::count() {
 // No solution: below the root the branch is closed, at the root the level fails.
 void Simplex::fail() {
     if (s.IDEPTH > 1) {
-        s.IERR = 7;
+        s.IERR = err::NODE_INFEASIBLE;
         return;
     }
-    s.pnt.write(fmt::lines::banner3(), {int16_t{5}});
+    s.pnt.write(fmt::lines::banner3(), {mark::NO_PIVOT});
     a.STATUS[l - 1] = err::STNONE;
-    s.IERR = 5;
+    s.IERR = err::SIMPLEX_FAIL;
 }
 
 void Simplex::run() {
@@ -519,7 +522,7 @@ void Simplex::solution() {
             for (int k = 2; k <= N; ++k) {
                 const int L = icol(k);
                 if (L >= 0) continue;
-                const int i = L > -5000 ? 1 - L : 1 - (L + 5000);
+                const int i = L > -lbl::EQ ? 1 - L : 1 - (L + lbl::EQ);
                 if (i >= 1 && i <= LD_A) s.RPRICE[i] = t(1, k) * s.RFACT[1] * s.RFACT[i];
             }
         for (int v = 1; v <= N0 - 1; ++v) s.X[v] = s.xlev(l, v);
@@ -538,8 +541,8 @@ void Simplex::solution() {
         if (p > MAX_COL || s.KLAB[p] != ZLAB + v) {
             s.INTFL[l] = 0;
             s.OBJL[l] = z;
-            s.pnt.write(fmt::lines::banner3(), {int16_t{7}});
-            s.IERR = 5;
+            s.pnt.write(fmt::lines::banner3(), {smark::LABEL_MISSING});
+            s.IERR = err::SIMPLEX_FAIL;
             return;
         }
         const double x = s.xlev(l, v);
@@ -604,7 +607,7 @@ bool Simplex::resource_test(double z) {
         s.OBJL[l] = z;
         s.xlev(l, 1) = 0.37;
         s.rejected = true;
-        s.pnt.write(fmt::lines::banner3(), {int16_t{8}});
+        s.pnt.write(fmt::lines::banner3(), {smark::REJECTED});
         s.pnt.write(sl::index_list(), sl::count_list(1, N0 - 1));
         std::vector<fmt::Item> xs;
         for (int v = 1; v <= N0 - 1; ++v) xs.emplace_back(s.xlev(l, v));

@@ -11,14 +11,17 @@
 #include <vector>
 
 #include "fmt.hpp"
+#include "errcodes.hpp"
 #include "kernel.hpp"
+#include "labels.hpp"
+#include "marks.hpp"
 #include "packed.hpp"
 #include "platform.hpp"
 
 namespace kav::single {
 
 constexpr int LD_A = 241;      // leading dimension of AMAT and the saved tableau
-constexpr int MAX_COL = 10000; // leading dimension of the per-column arrays
+constexpr int MAX_COL = 10000; // leading dimension of the per-column arrays (columns 1..10000)
 constexpr int MAX_LEV = 6;     // leading dimension of the increment arrays and XBEST
 constexpr int MAX_RES = 10;    // resources per level held by RCAP
 constexpr int MAX_DEPTH = MAX_COL + 1;  // one branch point per integer variable, plus the root
@@ -48,7 +51,21 @@ constexpr int16_t NINC = 86;        // NINC of a level negative
 constexpr int16_t TYPE0 = 87;       // equality row (type 0): not solved by this build
 constexpr int16_t NOT_FINITE = 88;  // AMAT, DINC, VALCOL, OBJOFF, RCAP or TRCOST holds a NaN or an infinity
 constexpr int16_t BP_LIMIT = 89;    // a level's search reached MAXBP branch points (printed; the next level follows)
+// The search's own codes: no variable to branch on, per selection copy.
+constexpr int16_t NOT_FOUND_1 = 65;  // copy 1: the chosen fractional variable is not in the label list
+constexpr int16_t NOT_FOUND_2 = 67;  // copy 2
+constexpr int16_t NOT_FOUND_3 = 69;  // copy 3
+constexpr int16_t NONE_1 = 70;       // copy 1: no fractional variable left
+constexpr int16_t NONE_2 = 71;       // copy 2
+constexpr int16_t NONE_3 = 72;       // copy 3
 }  // namespace code
+
+// Numbers this library writes with the banner line besides those of
+// marks.hpp (start 1, no pivot 5, limit 37).
+namespace smark {
+constexpr int16_t LABEL_MISSING = 7;  // a solution's variable is not in the label list (no valuation)
+constexpr int16_t REJECTED = 8;       // a solution fails the resource test; its variables follow
+}  // namespace smark
 
 // Variable labels inside the library.  Integer variable v (column v + 1)
 // is ZLAB + v, or CLAB + v while the tableau carries its complement (bound
@@ -61,7 +78,7 @@ constexpr int16_t CLAB = 20000;
 constexpr int16_t FLIP = CLAB - ZLAB;
 inline int var_of(int L) { return L > CLAB ? L - CLAB : (L > ZLAB ? L - ZLAB : L); }
 inline int16_t printed(int L) {
-    return static_cast<int16_t>(L > CLAB ? L - CLAB + 6000 : (L > ZLAB ? L - ZLAB + 5000 : L));
+    return static_cast<int16_t>(L > CLAB ? L - CLAB + lbl::ZC : (L > ZLAB ? L - ZLAB + lbl::ZO : L));
 }
 
 // The 30 arguments of the entry, in their order.

@@ -8,6 +8,7 @@
 // tables are set by size().
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "problem.hpp"
@@ -50,14 +51,23 @@ struct MasterState {
     Table2<double> XRES;
     // XCUR(l, i) likewise: the combined solution of the current master.
     Table2<double> XCUR;
-    double& xres(int32_t l, int32_t i) const { return XRES[i - 1][l - 1]; }
-    double& xcur(int32_t l, int32_t i) const { return XCUR[i - 1][l - 1]; }
+    double& xres(int32_t l, int32_t i) const {
+        assert(l >= 1 && l <= NLEV);
+        return XRES[i - 1][l - 1];
+    }
+    double& xcur(int32_t l, int32_t i) const {
+        assert(l >= 1 && l <= NLEV);
+        return XCUR[i - 1][l - 1];
+    }
 
     // ---- master program ---------------------------------------------------------------
     // TM(i, j) = TM[j - 1][i - 1]: row 1 the objective, rows 2..NSUB+1 the
     // convexity rows, the rest the coupling rows; column 1 the values.
     Table2<double> TM;
-    double& tm(int32_t i, int32_t j) const { return TM[j - 1][i - 1]; }
+    double& tm(int32_t i, int32_t j) const {
+        assert(i >= 1 && i <= TM.extent2());
+        return TM[j - 1][i - 1];
+    }
     int16_t NROWM;               // rows of the master
     int16_t NCOLM;               // columns in use
     int32_t IROWM[TMLD + 1];     // row labels (1000*K+n reaches 60007: 32-bit)

@@ -61,7 +61,7 @@ struct Problem {
     void set_level_caps(int32_t k, int32_t j, int32_t l, const handoff::LevelCaps& c);
     void set_increment(int32_t k, int32_t l, int32_t i, const handoff::Increment& inc);
 
-    // ---- header words (PAR1 record 1) ----------------------------------------
+    // ---- header words (the header of PAR1.DAT) ------------------------------
     int16_t NSUB;    // subproblems
     int16_t NCRES;   // common resources
     int16_t NLEVEL;  // levels beyond the base (levels 1..NLEVEL+1)
@@ -69,7 +69,7 @@ struct Problem {
     int16_t NZOTOT;  // 0-Z entries in use after entry 1
     int16_t PRSW;    // 1 = proposals priced per unit of time value
 
-    // ---- per subproblem K = 1..NSUB (problem record, PAR2) ---------------------
+    // ---- per subproblem K = 1..NSUB (its problem record) ------------------------
     int16_t NCK[NPROB + 1];    // columns (the last is the weight variable)
     int16_t NZK[NPROB + 1];    // 0-Z variables (columns 2..NZK+1)
     int16_t NRK[NPROB + 1];    // rows
@@ -94,13 +94,13 @@ struct Problem {
     int16_t IKA[NPROB + 1][NCLASS + 1];  // IKA(K, q): first row of row class q
     int16_t IKB[NPROB + 1][NCLASS + 1];  // IKB(K, q): last row of row class q
 
-    // ---- increments: triple i = 1..NINC(K, l) of level l (PAR3 records 2, 3) ----
+    // ---- increments: triple i = 1..NINC(K, l) of level l (PAR3.DAT) -----------
     int16_t NINC[NPROB + 1][NLEV + 1];
     Table3<int16_t> INCCOL;  // [K][l][i]: column code
     Table3<int16_t> INCROW;  // [K][l][i]: row code
     Table3<double> DINC;     // [K][l][i]: the increment
 
-    // ---- resource tables (PAR1 records 4, 5; PAR2 records 1, 2; PAR3 record 1) --
+    // ---- resource tables (PAR1.DAT, PAR2.DAT, PAR3.DAT) -------------------------
     int16_t IKR[NPROB + 1][MAXCRES + 1];   // IKR(K, j): 0 = resource j limits K's legs
     float RRK1[NPROB + 1][MAXCRES + 1];    // capacity of j for K's members
     float RRK2[NPROB + 1][MAXCRES + 1];    // earliest time at j for K's closing legs

@@ -23,7 +23,6 @@ enum class IterStop : uint8_t {
 };
 
 struct Profile {
-    const char* name;        // the program, for diagnostics
     // Steering block of the routines.
     kernel::Consts kc;       // BIG (start of minimum searches), TOLZER, TOLELM
     double tolpiv;           // pivot and ratio tolerance; snapping of 0-Z values to 0 and 1
@@ -45,7 +44,6 @@ struct Profile {
 
 // The decomposition library: one process, one master problem.
 inline constexpr Profile LIBRARY{
-    .name = "kavsolve",
     .kc = kernel::DECOMP_CONSTS,
     .tolpiv = 5e-6,
     .objscl = 30000.0,
@@ -65,7 +63,6 @@ inline constexpr Profile LIBRARY{
 // process prints into a file of its own, so a printed proposal names its
 // level, and problem numbers carry the master problem (1000 * m + K).
 inline constexpr Profile PARALLEL{
-    .name = "kavmpi",
     .kc = kernel::MPI_CONSTS,
     .tolpiv = 5e-6,
     .objscl = 30000.0,

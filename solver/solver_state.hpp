@@ -15,6 +15,7 @@
 // lives in zero-initialised storage, and pages never touched cost nothing.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "problem.hpp"
@@ -129,8 +130,14 @@ struct SolverState {
     int16_t RMARK[MAXROW + 1];                     // rows marked in the row-class pass
 
     // Element accessors in the 1-based notation.
-    double& t(int32_t i, int32_t j) const { return T[j][i]; }
-    double& acpl(int32_t i, int32_t j) const { return ACPL[j - 1][i - 1]; }
+    double& t(int32_t i, int32_t j) const {
+        assert(i >= 0 && i < T.extent2());
+        return T[j][i];
+    }
+    double& acpl(int32_t i, int32_t j) const {
+        assert(i >= 1 && i <= ACPL.extent2());
+        return ACPL[j - 1][i - 1];
+    }
     int32_t ldt() const { return static_cast<int32_t>(T.extent2()); }
     // Rows of the coupling work matrix (its leading dimension).
     int32_t ldc() const { return static_cast<int32_t>(ACPL.extent2()); }

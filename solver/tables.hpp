@@ -6,10 +6,11 @@
 // index notation of the routines: a[i], a[i][j] and a[i][j][k], every index
 // running from 0 to its extent minus 1, the last index fastest.
 //
-// Indexing is not checked in optimised builds.  Debug builds check every
-// index against its extent, so that a routine that reaches past what a
-// program sized fails at the first such access instead of reading another
-// table.
+// Indexing is not checked in optimised builds.  Debug builds check the
+// leading indices of a[i] and a[i][j] against their extents here, and the
+// element accessors of the states (t, acpl, tm, xres, xcur) check the last
+// one, so that a routine that reaches past what a program sized fails at
+// the first such access instead of reading another row of the table.
 #pragma once
 
 #include <cassert>

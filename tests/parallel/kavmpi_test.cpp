@@ -23,8 +23,12 @@
 namespace kav::test {
 namespace {
 
+// MALLOC_PERTURB_ fills fresh heap blocks with a pattern, so that a rank
+// that reads a word it never set shows it in its lines (sanitizer builds
+// poison fresh blocks anyway).
 int run(const std::string& cmd) {
-    const int rc = std::system(("ASAN_OPTIONS=detect_leaks=0 timeout -k 5 120 " + cmd + " >/dev/null 2>&1").c_str());
+    const int rc = std::system(
+        ("ASAN_OPTIONS=detect_leaks=0 MALLOC_PERTURB_=165 timeout -k 5 120 " + cmd + " >/dev/null 2>&1").c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
@@ -281,6 +285,19 @@ TEST(Kavmpi, MixedSolutionsAgainstGlpk) {
                     t.as_library);
     }
     EXPECT_GE(tally[0].solved + tally[1].solved, runs / 2);
+}
+
+// A worker whose weight variable ends at 0 reports code 6 with the variable
+// it was looking for, 0 as the library does: the worker's state starts at
+// zero like the library's, so the line carries no left-over word.
+TEST(Kavmpi, WeightZeroIsReportedAsTheLibraryReportsIt) {
+    Problem p = sample(2.25);
+    p.subs[0].A(3, 1) = 0.0;  // subproblem 1's weight row no longer fixes x_w = 1
+    const Both b = solve_both(p);
+    EXPECT_NE(b.lib_pnt.find("SUBPROBLEM  1 VARIABLE     0 NOT FOUND IN ICOLSV"), std::string::npos);
+    EXPECT_NE(b.mpi_pnt.find("SUBPROBLEM1001 VARIABLE     0 NOT FOUND IN ICOLSV"), std::string::npos) << b.mpi_pnt;
+    ASSERT_TRUE(b.mpi.whole);
+    EXPECT_EQ(b.mpi.resv[0], 37.0);
 }
 
 TEST(Kavmpi, WrongProcessCountEndsEveryProcess) {
