@@ -123,14 +123,22 @@ void no_sleep(int32_t) {}
 
 using kav::bench::Outcome;
 
-void BM_WholeSolve(benchmark::State& st) {
+// A fresh data directory for the library's files, and the waits answered
+// at once; empty (with the benchmark skipped) when no folder can be made.
+std::string data_dir(benchmark::State& st) {
     std::string dir = (std::filesystem::temp_directory_path() / "kavbench-XXXXXX").string();
     if (mkdtemp(dir.data()) == nullptr) {
         st.SkipWithError("mkdtemp failed");
-        return;
+        return "";
     }
     setenv("KAV_DATA_DIR", dir.c_str(), 1);
     kav::set_sleep_function(&no_sleep);
+    return dir;
+}
+
+void BM_WholeSolve(benchmark::State& st) {
+    const std::string dir = data_dir(st);
+    if (dir.empty()) return;
     // 20 subproblems of 100 x 150 with 4 0-Z variables, 10 common rows.
     const kav::bench::Data d = kav::bench::make_problem({20, 100, 150, 10, 4});
     Outcome o{};
@@ -227,13 +235,8 @@ void BM_WholeLp(benchmark::State& st) {
         st.SkipWithError(why);
         return;
     }
-    std::string dir = (std::filesystem::temp_directory_path() / "kavbench-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) {
-        st.SkipWithError("mkdtemp failed");
-        return;
-    }
-    setenv("KAV_DATA_DIR", dir.c_str(), 1);
-    kav::set_sleep_function(&no_sleep);
+    const std::string dir = data_dir(st);
+    if (dir.empty()) return;
     const kav::bench::Data d = kav::bench::make_problem(sh);
     WholeLp glpk(d);
     Outcome o{};
