@@ -4,8 +4,11 @@
 
 #include <mpi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <time.h>
+
+#include "platform.hpp"
 
 namespace kav::mpi {
 
@@ -16,6 +19,8 @@ namespace {
 constexpr int EAGER_PROBES = 200;
 constexpr long PAUSE_FIRST_NS = 20000;
 constexpr long PAUSE_LAST_NS = 1000000;
+// Pause before an abort (see abort_all).
+constexpr int32_t ABORT_GRACE_MS = 200;
 
 template <class T>
 MPI_Datatype type_of();
@@ -74,6 +79,11 @@ void recv(int peer, int worker, int code, float* p, int32_t n) { recv_t(peer, wo
 void recv(int peer, int worker, int code, double* p, int32_t n) { recv_t(peer, worker, code, p, n); }
 
 void abort_all(int status) {
+    // The process manager forwards what a rank wrote to its standard error
+    // on its own time and drops what is still on the way when the run is
+    // aborted: the reason for the abort gets a moment to reach the user.
+    std::fflush(nullptr);
+    sleep_ms(ABORT_GRACE_MS);
     MPI_Abort(MPI_COMM_WORLD, status);
     std::_Exit(status);  // MPI_Abort does not return; should it, this process ends all the same
 }
