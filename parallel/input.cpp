@@ -31,14 +31,11 @@ void to_pair(int k, int code, const T* p, int32_t n) {
     for (int m = 1; m <= NPERSUB; ++m) send(rank_of(k, m), rank_of(k, m), code, p, n);
 }
 
-// An extent as the size of the array it gives (below 1: an empty array).
-int64_t extent(const MpiState& st, int i) { return st.IEXT[i] > 0 ? st.IEXT[i] : 0; }
-
 // The general real buffer of a worker, which takes one subproblem's
 // increments (and the 0-Z level values and the prices).
 int64_t general_buffer(const MpiState& st) {
     const int64_t nl = st.pb.NLEVEL + 1;
-    return std::max({8 * extent(st, 6) - 16, nl * (st.pb.NZOTOT + 1), nl * extent(st, 3), int64_t{st.RMAX()} - 2});
+    return std::max({8 * int64_t{extent(st, 6)} - 16, nl * (st.pb.NZOTOT + 1), nl * extent(st, 3), int64_t{st.RMAX()} - 2});
 }
 
 // A label of a subproblem's initial basis names a row (slack, or equality
@@ -151,10 +148,10 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         for (int32_t l = 1; l <= nl; ++l) {
             pb.NINC[k][l] = p3.get<int16_t>();
             // The increments of a level fill a list of extent 3 entries.
-            if (pb.NINC[k][l] < 0 || pb.NINC[k][l] > extent(st, 3)) return ERR_READ_PAR3;
+            if (pb.NINC[k][l] < 0 || pb.NINC[k][l] > extent(st, 3)) return err::READ_PAR3;
             total += pb.NINC[k][l];
         }
-        if (p3.bad() || total > general_buffer(st)) return ERR_READ_PAR3;
+        if (p3.bad() || total > general_buffer(st)) return err::READ_PAR3;
         to_pair(k, msg::NINC, &pb.NINC[k][1], nl);
         std::vector<int16_t> cc, rc;
         std::vector<double> dd;
@@ -164,7 +161,7 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
                 handoff::Increment inc{};
                 handoff::get(p3, inc);
                 if (inc.row == 0) ++objective_incs;
-                if (p3.bad() || objective_incs > extent(st, 6)) return ERR_READ_PAR3;
+                if (p3.bad() || objective_incs > extent(st, 6)) return err::READ_PAR3;
                 st.pnt.write(fmt::lines::status_line(), {inc.col, inc.row});
                 st.pnt.write(fmt::lines::values8(), {inc.value});
                 pb.set_increment(k, l, i, inc);
@@ -181,11 +178,11 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         // The first matrix: values, then its run words.
         vals.assign(static_cast<size_t>(pb.NNZK[k] > 0 ? pb.NNZK[k] : 0), 0.0);
         tv.get_n(vals.data(), static_cast<int64_t>(vals.size()));
-        if (tv.bad()) return ERR_READ_TAB;
+        if (tv.bad()) return err::READ_TAB;
         to_pair(k, msg::TAB_VALS, vals.data(), static_cast<int32_t>(vals.size()));
         runs.assign(static_cast<size_t>(3 * packed::runs_in(pb.NIXBK[k])), 0);
         tr.get_n(runs.data(), static_cast<int64_t>(runs.size()));
-        if (tr.bad()) return ERR_READ_TAB;
+        if (tr.bad()) return err::READ_TAB;
         to_pair(k, msg::TAB_RUNS, runs.data(), run_words(pb.NIXBK[k], runs.size()));
     }
     // The second matrices, kept for the master problems.
@@ -195,12 +192,12 @@ int16_t read_subproblems(MpiState& st, handoff::In& r) {
         auto& v = st.cpl_vals[k];
         v.assign(static_cast<size_t>(pb.NNZC[k]), 0.0);
         tv.get_n(v.data(), static_cast<int64_t>(v.size()));
-        if (tv.bad()) return ERR_READ_TAB;
+        if (tv.bad()) return err::READ_TAB;
         to_pair(k, msg::CPL_VALS, v.data(), static_cast<int32_t>(v.size()));
         auto& w = st.cpl_runs[k];
         w.assign(static_cast<size_t>(3 * packed::runs_in(pb.NIXBC[k])), 0);
         tr.get_n(w.data(), static_cast<int64_t>(w.size()));
-        if (tr.bad()) return ERR_READ_TAB;
+        if (tr.bad()) return err::READ_TAB;
         to_pair(k, msg::CPL_RUNS, w.data(), run_words(pb.NIXBC[k], w.size()));
     }
     // NZO of every subproblem.
@@ -255,7 +252,7 @@ int16_t read_header(MpiState& st) {
     if (r.bad() || !fits) return ERR_READ_PAR1;
     handoff::In f{st.par5};
     st.PAR5FL = f.get<int16_t>();
-    if (f.bad()) return ERR_READ_PAR5;
+    if (f.bad()) return err::READ_PAR5_FLAG;
     if (st.NPROCS != NPERSUB * pb.NSUB + 1) return ERR_NPROCS;
     return 0;
 }

@@ -6,12 +6,6 @@
 
 namespace kav::mpi {
 
-namespace {
-
-int32_t extent(const MpiState& st, int i) { return st.IEXT[i] > 0 ? st.IEXT[i] : 0; }
-
-}  // namespace
-
 bool extents_fit(const MpiState& st) {
     const int64_t cells = int64_t{solver::MAXROW} * solver::MAXCOL;
     return extent(st, 1) <= cells && extent(st, 2) <= cells && extent(st, 3) <= solver::MAXINC &&

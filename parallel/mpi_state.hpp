@@ -30,10 +30,7 @@ using solver::NPROB;
 // Error codes of kavmpi beyond the library's.
 constexpr int16_t ERR_READ_PAR1 = 110;  // read failure or count beyond capacity in PAR1.DAT
 constexpr int16_t ERR_NPROCS = 111;     // the process count is not 2 * NSUB + 1
-constexpr int16_t ERR_READ_PAR3 = 130;  // read failure or count beyond capacity in PAR3.DAT
-constexpr int16_t ERR_READ_TAB = 140;   // TAB.DAT or 1TAB.DAT short
 constexpr int16_t ERR_BAD_MESSAGE = 149;  // a worker received a count beyond its tables
-constexpr int16_t ERR_READ_PAR5 = 150;  // no flag word in PAR5.DAT
 constexpr int16_t ERR_WRITE_PAR5 = 160; // the results record cannot be written to PAR5.DAT
 // Codes the search turns a SELECT failure into.
 constexpr int16_t ERR_SELECT_ENTRY = 4;  // a candidate has no 0-Z entry
@@ -138,6 +135,9 @@ struct MpiState {
     int16_t RMAX() const { return pb.NCROW; }
 };
 
+// Extent i of the input set as the size of the array it gives (below 1:
+// an empty array).
+inline int32_t extent(const MpiState& st, int i) { return st.IEXT[i] > 0 ? st.IEXT[i] : 0; }
 // Every extent within the tables this program holds the problem in.
 bool extents_fit(const MpiState& st);
 // Sizes the problem and the solve states from the extents and the header

@@ -142,10 +142,10 @@ private:
     double wscl() const { return s.WSCL; }
 
     // U-factor of a row or column label: CSCL(K,v+1) for a 0-Z label.
-    double ufac(int32_t l) const { return l >= lbl::ZO ? x.cscl(zindex(l) + 1) : 1.0; }
+    double ufac(int32_t l) const { return l >= lbl::ZO ? x.cscl(lbl::zindex(l) + 1) : 1.0; }
     bool above_bound(int32_t i) {
         const int32_t l = s.IROW[i];
-        const double f = x.cscl(zindex(l) + 1);
+        const double f = x.cscl(lbl::zindex(l) + 1);
         return t(i, 1) / f > tol(i, 1) + t(x.w, 1) / wscl();
     }
     bool is_bp_of_k(int32_t lbl) const;
@@ -507,7 +507,7 @@ bool Simplex::fixed_columns() {
                 fail6(x, x.wlabel());
                 return false;
             }
-            const double fac = x.cscl(zindex(s.ICOL[j]) + 1) / wscl();
+            const double fac = x.cscl(lbl::zindex(s.ICOL[j]) + 1) / wscl();
             for (int32_t i = 1; i <= s.M; ++i) t(i, wcol) = t(i, wcol) + fac * t(i, j);
         }
         if (wcol == s.N) wcol = j;
@@ -652,7 +652,7 @@ Next Simplex::feasibility() {
 int Simplex::kind_of(int32_t i, int32_t j, double& dist, double& rate) {
     const int32_t l = s.IROW[i];
     const bool zo = l > lbl::ZO;
-    const double f = zo ? x.cscl(zindex(l) + 1) : 1.0;
+    const double f = zo ? x.cscl(lbl::zindex(l) + 1) : 1.0;
     block(i, j, dist, rate, f);
     const double a = t(i, j), tl = tol(i, j);
     if (a > tl && !(zo && rate > tl && std::fabs(dist / rate) < std::fabs(t(i, 1) / a))) return 1;
@@ -666,7 +666,7 @@ void Simplex::block_rows() {
         if (i == x.w || !ratio_row_ok(i)) continue;
         const int32_t l = s.IROW[i];
         const bool zo = l > lbl::ZO;
-        const double f = zo ? x.cscl(zindex(l) + 1) : 1.0;
+        const double f = zo ? x.cscl(lbl::zindex(l) + 1) : 1.0;
         brows_.push_back(BlockRow{i, zo, f, f * t(x.w, 1) / wscl() - t(i, 1)});
     }
 }

@@ -38,9 +38,6 @@ struct Run {
     void find_weight();   // sets w and wc
 };
 
-// Index v of a 0-Z label (5000+v or 6000+v).
-inline int32_t zindex(int32_t l) { return lbl::zindex(l); }
-
 // Diagnostic dump of the solve (unit 8).
 void diag_dump(Run& x);
 // Tableau part of the dumps: column labels, then every row with its label.

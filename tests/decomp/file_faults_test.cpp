@@ -80,16 +80,7 @@ int decomp_run(Shared& out, bool rerun, bool locked = false) {
 int single_run(Shared& out) {
     auto entry = single_entry(KAVSOLVE_SINGLE_SO);
     if (entry == nullptr) return 4;
-    SingleHost h(2, 3, 2, 2, 0);
-    const double a[2][3] = {{0, 2, 3}, {0.5, 0, 1}};
-    for (int i = 1; i <= 2; ++i)
-        for (int k = 1; k <= 3; ++k) h.a(i, k) = a[i - 1][k - 1];
-    h.objoff = 0.5;
-    h.nlevel = 1;
-    h.add_inc(1, 5001, 0, 1.0);
-    h.add_inc(1, 0, -1, 0.5);
-    h.val(2, 1) = 2, h.val(3, 1) = 3;
-    h.val(2, 2) = 3, h.val(3, 2) = 3;
+    SingleHost h = two_level_sample();
     h.call(entry);
     out.status = h.status[1];
     return 0;

@@ -29,19 +29,7 @@ TEST(SinglePrint, WholeFilesOfTwoLevels) {
     auto entry = kav::test::single_entry(KAVSOLVE_SINGLE_SO);
     ASSERT_NE(entry, nullptr);
     kav::test::TempDataDir dir;
-    // max 2 x1 + 3 x2 - 0.5 with x2 <= 0.5 (x1 takes its bound as an empty
-    // column); the host's level 1 raises the right-hand side by 0.5 and the
-    // value of x1 by 1.
-    SingleHost h(2, 3, 2, 2, 0);
-    const double a[2][3] = {{0, 2, 3}, {0.5, 0, 1}};
-    for (int i = 1; i <= 2; ++i)
-        for (int k = 1; k <= 3; ++k) h.a(i, k) = a[i - 1][k - 1];
-    h.objoff = 0.5;
-    h.nlevel = 1;
-    h.add_inc(1, 5001, 0, 1.0);
-    h.add_inc(1, 0, -1, 0.5);
-    h.val(2, 1) = 2, h.val(3, 1) = 3;
-    h.val(2, 2) = 3, h.val(3, 2) = 3;
+    SingleHost h = kav::test::two_level_sample();
     h.call(entry);
     EXPECT_EQ(h.status, (std::vector<double>{1.5, 5.5}));
     EXPECT_EQ(h.xbest, (std::vector<double>{1, 1, -5, -5, -5, -5, 0, 1, -5, -5, -5, -5}));

@@ -79,4 +79,21 @@ struct SingleHost {
     }
 };
 
+// A problem of two levels: max 2 x1 + 3 x2 - 0.5 with x2 <= 0.5 (x1 takes
+// its bound as an empty column); the host's level 1 raises the right-hand
+// side by 0.5 and the value of x1 by 1.  STATUS is 1.5 and 5.5.
+inline SingleHost two_level_sample() {
+    SingleHost h(2, 3, 2, 2, 0);
+    const double a[2][3] = {{0, 2, 3}, {0.5, 0, 1}};
+    for (int i = 1; i <= 2; ++i)
+        for (int k = 1; k <= 3; ++k) h.a(i, k) = a[i - 1][k - 1];
+    h.objoff = 0.5;
+    h.nlevel = 1;
+    h.add_inc(1, 5001, 0, 1.0);
+    h.add_inc(1, 0, -1, 0.5);
+    h.val(2, 1) = 2, h.val(3, 1) = 3;
+    h.val(2, 2) = 3, h.val(3, 2) = 3;
+    return h;
+}
+
 }  // namespace kav::test
