@@ -35,6 +35,33 @@ bool row_has_entry(const Args& a, int32_t i, int32_t n) {
     return false;
 }
 
+bool finite(double v) { return std::isfinite(v); }
+
+// Numbers and codes the search reads, checked before anything is solved: a
+// NaN or an infinity would make every comparison of the simplex fail
+// silently, and a variable whose group or item is not in the lists could
+// only be found out at the first integral solution.  No groups (or no items)
+// means no limits (or no deliveries) and no codes to look up.
+int16_t check_input(const Args& a) {
+    const int32_t m = *a.NROW, n = *a.NCOL, p = *a.NITEM, g = *a.NGROUP;
+    if (!finite(*a.BEST0)) return ERR_NONFINITE;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= m; ++i)
+            if (!finite(host_at(a, i, j))) return ERR_NONFINITE;
+    for (int32_t k = 2; k <= n - p; ++k)
+        if (!finite(a.VALVAR[k - 1]) || !finite(a.RQTY[k - 1])) return ERR_NONFINITE;
+    auto listed = [](const int16_t* list, int32_t count, int16_t code) {
+        for (int32_t q = 0; q < count; ++q)
+            if (list[q] == code) return true;
+        return false;
+    };
+    for (int32_t k = 2; k <= n - p; ++k) {
+        if (g > 0 && !listed(a.IGROUP, g, a.IGRPV[k - 1])) return ERR_GROUP_CODE;
+        if (p > 0 && !listed(a.IITEM, p, a.IITMV[k - 1])) return ERR_ITEM_CODE;
+    }
+    return 0;
+}
+
 // Echo, checks, labels and saved state.  Returns 0 or the error code.
 int16_t set_up(MixState& s, const Args& a) {
     const int32_t m = *a.NROW, n = *a.NCOL, p = *a.NITEM;
@@ -88,13 +115,16 @@ void tarvexo1(MixState& s, const Args& a) {
     s.IDEPTH = 1;
     s.IERR = 0;
     s.taken = false;
+    s.ROUNDX = false;
+    s.GRPLST.clear();
     s.unit8.open(data_path("C:\\KAV\\KAV1.PNT"));
     s.unit8.write(fmt::lines::banner3(), {});
     // Counts the library's storage cannot hold are refused before any use.
     if (*a.NROW < 1 || *a.NROW > LD || *a.NCOL < 2 || *a.NCOL > MAXLAB || *a.NITEM < 0 ||
         *a.NITEM > *a.NCOL - 1 || *a.NGROUP < 0) {
         s.IERR = ERR_COUNTS;
-    } else {
+    } else if ((s.IERR = check_input(a)) == 0) {
+        s.GRPROW.assign(static_cast<size_t>(*a.NGROUP), 0);
         s.IERR = set_up(s, a);
     }
     if (s.IERR == 0) {

@@ -19,6 +19,9 @@ constexpr int32_t MAXLAB = 1008;  // label lists and branch stack
 namespace mcode {
 constexpr int16_t FAILED = 5;  // no pivot at the root, or a solution that cannot be valued: the call ends
 constexpr int16_t CLOSED = 6;  // infeasible below the root, or a group total above its limit: the branch closes
+// Inside the library only: a refused solution's group limit became a row of
+// every later solve, and the node is solved again with it.
+constexpr int16_t AGAIN = 8;
 // The search's: no variable to branch on, at the root and on each side of a branch point.
 constexpr int16_t NOT_FOUND_ROOT = 65;  // the chosen fractional variable is not in the label list
 constexpr int16_t NOT_FOUND_UP = 67;
@@ -88,6 +91,16 @@ struct MixState {
     std::array<double, MAXCOLS> TOLC{};
     // Solution of the last solve and allocation-step totals.
     std::array<float, MAXLAB> XVAL{};
+    // ROUNDC(v), v = 1..N0 - 1: 1 when the last solve's rounded values broke
+    // a row and variable v's rounding took part; the selection then branches
+    // on these variables only.  ROUNDX: the last solve set ROUNDC.
+    std::array<uint8_t, MAXLAB> ROUNDC{};
+    bool ROUNDX = false;
+    // Groups whose limit is a row of every solve, in the order they were
+    // refused (0-based indices into IGROUP); GRPROW(g) = 1 when group g has
+    // its row.  Both are cleared at the start of a call.
+    std::vector<int16_t> GRPLST;
+    std::vector<uint8_t> GRPROW;
     std::vector<int16_t> IGTOT;
     std::vector<float> QDEL;
     bool taken = false;  // an allocation step took a solution in this call
@@ -107,8 +120,12 @@ inline int16_t trunc16(double v) {
 }
 
 // Codes of this library.
-constexpr int16_t ERR_EXTENT = 75;  // a node needs rows or columns beyond the storage
-constexpr int16_t ERR_COUNTS = 74;  // NROW, NCOL, NITEM or NGROUP outside what the storage holds
+constexpr int16_t ERR_EXTENT = 75;     // a node needs rows or columns beyond the storage
+constexpr int16_t ERR_COUNTS = 74;     // NROW, NCOL, NITEM or NGROUP outside what the storage holds
+constexpr int16_t ERR_UNBOUNDED = 76;  // the objective grows without limit on the rows
+constexpr int16_t ERR_GROUP_CODE = 78; // a variable's group code is not in IGROUP
+constexpr int16_t ERR_ITEM_CODE = 79;  // a variable's item code is not in IITEM
+constexpr int16_t ERR_NONFINITE = 88;  // NaN or infinity in AMAT, VALVAR, RQTY or BEST0
 
 // Solves the current node (working tableau restored by the caller); sets
 // IERR, INTFL, OBJL and, through the allocation step, BESTZ/STATUS/XOUT.

@@ -41,6 +41,18 @@ struct Search {
         return s.IERR;
     }
 
+    // Solves the node; a solution refused for a group limit adds the
+    // group's row and the node is solved again (once per group at most).
+    int16_t solve_node() {
+        int16_t c;
+        while ((c = solve()) == mcode::AGAIN) {
+        }
+        return c;
+    }
+
+    // Codes that end the call (anything but a solve and a closed branch).
+    static bool ends(int16_t c) { return c != 0 && c != mcode::CLOSED; }
+
     // Chooses the fractional integer variable of highest value; 0 or the code.
     int16_t select(int16_t notfound, int16_t nocand, int16_t& lab, int16_t& bnd) {
         double best = -BIG;
@@ -50,7 +62,11 @@ struct Search {
             if (l < lbl::ZO) continue;
             const double q = s.t(i, 1);
             const int16_t nn = trunc16(q);
-            if (std::abs(q - nn) <= INTTOL || std::abs(q - 1 - nn) <= INTTOL) continue;
+            // After a rounding that broke a row only the variables that
+            // broke it are candidates, however close to integral they are.
+            if (s.ROUNDX ? !s.ROUNDC[l - lbl::ZO - 1]
+                         : std::abs(q - nn) <= INTTOL || std::abs(q - 1 - nn) <= INTTOL)
+                continue;
             int32_t k = 0;
             for (int32_t kk = 2; kk <= last; ++kk)
                 if (s.IVAR[kk - 2] == l) {
@@ -70,8 +86,8 @@ int16_t Search::run() {
     double donel = 0.0;
     s.IDEPTH = 1;
     s.IBRLAB[1] = 0;
-    int16_t c = solve();
-    if (c == mcode::FAILED || c == ERR_EXTENT) return c;
+    int16_t c = solve_node();
+    if (ends(c)) return c;
     if (c == mcode::CLOSED) donel = 1.0;
     else if (s.INTFL == 0 && (c = select(mcode::NOT_FOUND_ROOT, mcode::NONE_ROOT, s.IBRLAB[2], s.IBRBND[2])) != 0)
         return c;
@@ -85,15 +101,15 @@ int16_t Search::run() {
                 const int32_t d = ++s.IDEPTH;
                 int16_t l1 = 0, b1 = 0, l2 = 0, b2 = 0;
                 s.IBOTH[d] = 1;
-                const int16_t c1 = solve();
-                if (c1 == mcode::FAILED || c1 == ERR_EXTENT) return c1;
+                const int16_t c1 = solve_node();
+                if (ends(c1)) return c1;
                 if (c1 != mcode::CLOSED && s.INTFL == 0 && (c = select(mcode::NOT_FOUND_UP, mcode::NONE_UP, l1, b1)) != 0)
                     return c;
                 const int16_t f1 = s.INTFL;
                 const double v1 = s.OBJL;
                 s.IBOTH[d] = 0;
-                const int16_t c2 = solve();
-                if (c2 == mcode::FAILED || c2 == ERR_EXTENT) return c2;
+                const int16_t c2 = solve_node();
+                if (ends(c2)) return c2;
                 if (c2 != mcode::CLOSED && s.INTFL == 0 && (c = select(mcode::NOT_FOUND_DOWN, mcode::NONE_DOWN, l2, b2)) != 0)
                     return c;
                 const int16_t f2 = s.INTFL;

@@ -1,5 +1,6 @@
 // Allocation simplex: branch rows, two-phase bounded simplex on the dense
 // tableau, solution read and the allocation step that values a solution.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -20,6 +21,10 @@ constexpr double TOLELM = 1e-7;
 constexpr double INTTOL = 0.007;
 constexpr double BIG = 1e300;
 constexpr int32_t MAXIT = 500;
+// A basic integer value this close to its rounding is integral also when a
+// rounded solution broke a row: its rounding moves no row by more than the
+// row's own round-off.
+constexpr double ROUNDEPS = 1e-9;
 
 const Format F_OPT("(/33HPROBLEM OPTIMAL SOLUTION COMPLETE/)");
 const Format F_OBJ("(/20HOBJECTIVE FUNCTION =,F20.7,13H AT ITERATION,I6/)");
@@ -75,9 +80,12 @@ struct Solve {
         s.unit8.write(F_XV, items);
     }
 
-    // Infeasible end: below the root the branch is closed, at the root the call ends.
+    // Infeasible end: below the root the branch is closed, at the root the
+    // call ends.  A root made infeasible by group rows has no solution
+    // within the limits: it closes like a branch, and the search ends
+    // without one.
     void infeasible() {
-        if (s.IDEPTH >= 2) {
+        if (s.IDEPTH >= 2 || !s.GRPLST.empty()) {
             s.IERR = mcode::CLOSED;
         } else {
             banner(mmark::NO_PIVOT);
@@ -86,6 +94,9 @@ struct Solve {
     }
 
     bool add_branch_rows();
+    bool add_group_rows();
+    int32_t group_of(int32_t k) const;
+    bool rounding_breaks_rows(const std::vector<double>& q);
     int dual_step(int32_t& r, int32_t& k);
     int primal_step(int32_t& r, int32_t& k);
     bool end_phase_one();
@@ -121,6 +132,31 @@ bool Solve::add_branch_rows() {
                 s.COBJ[c - 1] = 0.0;
             }
         }
+    }
+    return true;
+}
+
+// Index (0-based) of the group of host column k, -1 when there is none.
+int32_t Solve::group_of(int32_t k) const {
+    for (int32_t q = 0; q < *a.NGROUP; ++q)
+        if (a.IGROUP[q] == a.IGRPV[k - 1]) return q;
+    return -1;
+}
+
+// One "<=" row per group whose limit a refused solution exceeded: the sum of
+// the group's variables is at most IGCAP.  Every integral solution the
+// allocation step can take satisfies it, so it cuts off no solution.
+bool Solve::add_group_rows() {
+    const int32_t last = s.n0 - *a.NITEM;
+    for (const int16_t g : s.GRPLST) {
+        const int32_t r = m + 1;
+        if (r > LD) return false;
+        m = static_cast<int16_t>(r);
+        for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
+        for (int32_t k = 2; k <= last; ++k)
+            if (group_of(k) == g) t(r, k) = 1.0;
+        t(r, 1) = a.IGCAP[g];
+        s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
     }
     return true;
 }
@@ -295,21 +331,37 @@ void Solve::allocate(int32_t n0) {
             }
         if (k == 0) return banner(mmark::LABEL_MISSING), void(s.IERR = mcode::FAILED);
         z += x * a.VALVAR[k - 1];
-        int32_t gi = -1, mi = -1;
-        for (int32_t q = 0; q < g && gi < 0; ++q)
-            if (a.IGROUP[q] == a.IGRPV[k - 1]) gi = q;
-        if (gi < 0) return banner(mmark::GROUP_MISSING), void(s.IERR = mcode::FAILED);
-        s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
-        for (int32_t q = 0; q < p && mi < 0; ++q)
-            if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
-        if (mi < 0) return banner(mmark::ITEM_MISSING), void(s.IERR = mcode::FAILED);
-        s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
+        // No groups means no limits, no items no deliveries; the entry has
+        // checked that every code is in its list.
+        if (g > 0) {
+            const int32_t gi = group_of(k);
+            if (gi < 0) return banner(mmark::GROUP_MISSING), void(s.IERR = mcode::FAILED);
+            s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
+        }
+        if (p > 0) {
+            int32_t mi = -1;
+            for (int32_t q = 0; q < p && mi < 0; ++q)
+                if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
+            if (mi < 0) return banner(mmark::ITEM_MISSING), void(s.IERR = mcode::FAILED);
+            s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
+        }
     }
     for (int32_t q = 0; q < g; ++q)
         if (s.IGTOT[q] > a.IGCAP[q]) {
             banner(mmark::GROUP_LIMIT);
             s.INTFL = 0;
-            s.IERR = mcode::CLOSED;
+            // The limit becomes a row of every later solve and the node is
+            // solved again: the search goes on below the refused solution
+            // instead of closing the node.  A group that has its row
+            // already (its rounded total can exceed the row only by the
+            // rounding) closes the branch.
+            if (!s.GRPROW[q]) {
+                s.GRPROW[q] = 1;
+                s.GRPLST.push_back(static_cast<int16_t>(q));
+                s.IERR = mcode::AGAIN;
+            } else {
+                s.IERR = mcode::CLOSED;
+            }
             return;
         }
     for (int32_t q = 0; q < p; ++q) {
@@ -326,27 +378,74 @@ void Solve::allocate(int32_t n0) {
             xs = 0.0f;
         }
     }
-    s.BESTZ = s.OBJL = *a.STATUS = z;
+    s.OBJL = z;
+    s.IERR = 0;
+    // Penalties can take a solution's value below that of the best one
+    // taken so far: it is reported, not taken, and the best stays the
+    // result.  The first solution is taken whatever its penalties.
+    if (s.taken && !(z > s.BESTZ)) {
+        print_solution(F_OPT, z, s.XVAL.data(), n0 - 1);
+        return;
+    }
+    s.BESTZ = *a.STATUS = z;
     for (int32_t v = 1; v <= n0 - 1; ++v) a.XOUT[v - 1] = s.XVAL[v - 1];
     s.taken = true;
     print_solution(F_BEST, z, a.XOUT, n0 - 1);
-    s.IERR = 0;
+}
+
+// The rounded values against the host's rows and the group rows: true when
+// rounding moves some row past its bound by more than the row's round-off
+// (TOLELM times the row's magnitude) beyond what the solve itself left;
+// ROUNDC then marks the variables of such rows whose rounding moved them.
+bool Solve::rounding_breaks_rows(const std::vector<double>& q) {
+    const int32_t n0 = s.n0, last = n0 - *a.NITEM;
+    const auto is_int = [&](int32_t j) { return j <= last; };  // host column j
+    const auto rounded = [&](int32_t j) { return is_int(j) ? double(s.XVAL[j - 2]) : q[j - 2]; };
+    const auto moved = [&](int32_t j) { return is_int(j) && std::fabs(q[j - 2] - s.XVAL[j - 2]) > ROUNDEPS; };
+    std::fill(s.ROUNDC.begin(), s.ROUNDC.begin() + n0, 0);
+    bool any = false;
+    const auto check = [&](auto coef, double rhs, bool equation) {
+        double lr = 0.0, lq = 0.0, mag = std::max(1.0, std::fabs(rhs));
+        for (int32_t j = 2; j <= n0; ++j) {
+            const double c = coef(j);
+            if (c == 0.0) continue;
+            lr += c * rounded(j);
+            lq += c * q[j - 2];
+            mag = std::max(mag, std::fabs(c * rounded(j)));
+        }
+        const double vr = equation ? std::fabs(lr - rhs) : lr - rhs;
+        const double vq = equation ? std::fabs(lq - rhs) : lq - rhs;
+        if (!(vr > std::max(vq, 0.0) + TOLELM * mag)) return;
+        for (int32_t j = 2; j <= n0; ++j)
+            if (coef(j) != 0.0 && moved(j)) s.ROUNDC[j - 2] = 1, any = true;
+    };
+    for (int32_t i = 2; i <= s.m0; ++i) {
+        const auto coef = [&](int32_t j) { return s.T0[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; };
+        check(coef, coef(1), s.IROW0[i - 1] <= -lbl::EQ);
+    }
+    for (const int16_t g : s.GRPLST) {
+        const auto coef = [&](int32_t j) { return is_int(j) && group_of(j) == g ? 1.0 : 0.0; };
+        check(coef, a.IGCAP[g], false);
+    }
+    return any;
 }
 
 void Solve::end_phase_two() {
     const int32_t n0 = s.n0;
     for (int32_t v = 1; v <= n0 - 1; ++v) s.XVAL[v - 1] = 0.0f;
+    std::vector<double> lp(static_cast<size_t>(n0 - 1), 0.0);  // the solve's own values
     bool integral = true;
     for (int32_t i = 2; i <= m; ++i) {
         const int32_t l = s.IROW[i - 1];
         if (l <= 0) continue;
         const double q = t(i, 1);
         if (l <= lbl::ZO) {
-            if (l <= n0 - 1) s.XVAL[l - 1] = static_cast<float>(q);
+            if (l <= n0 - 1) s.XVAL[l - 1] = static_cast<float>(q), lp[l - 1] = q;
             continue;
         }
         const int32_t v = l - lbl::ZO;
         if (v > n0 - 1) continue;
+        lp[v - 1] = q;
         const int16_t nn = trunc16(q);
         if (std::fabs(q - nn) <= INTTOL) s.XVAL[v - 1] = nn;
         else if (std::fabs(q - 1 - nn) <= INTTOL) s.XVAL[v - 1] = nn + 1.0f;
@@ -360,6 +459,16 @@ void Solve::end_phase_two() {
         print_solution(F_OPT, s.OBJL, s.XVAL.data(), n0 - 1);
         return;
     }
+    // Values within the integrality tolerance are rounded; with a large
+    // coefficient the rounding alone can break a row.  Such a solution is
+    // not integral: the search branches on the variables whose rounding
+    // broke the row.
+    if (rounding_breaks_rows(lp)) {
+        s.INTFL = 0;
+        s.ROUNDX = true;
+        print_solution(F_OPT, s.OBJL, s.XVAL.data(), n0 - 1);
+        return;
+    }
     allocate(n0);
 }
 
@@ -368,7 +477,8 @@ void Solve::end_phase_two() {
 void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
     Solve x(s, a, m, n);
     s.NITER = 0;
-    if (!x.add_branch_rows()) {
+    s.ROUNDX = false;
+    if (!x.add_branch_rows() || !x.add_group_rows()) {
         s.IERR = ERR_EXTENT;
         return;
     }
@@ -386,6 +496,9 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
         if (st == -2) return void(s.IERR = mcode::FAILED);
         if (st == 0) {
             st = x.primal_step(r, k);
+            // Phase one's objective is bounded by its artificial variables;
+            // a phase-two objective without bound ends the call.
+            if (st == -1 && !phase1) return void(s.IERR = ERR_UNBOUNDED);
             if (st == -1) return x.infeasible();
             if (st == -2) return void(s.IERR = mcode::FAILED);
             if (st == 0) {

@@ -262,6 +262,113 @@ TEST(MixAllocation, TakenSolutionsAreTheirOwnAllocationStep) {
     EXPECT_GT(refused, 30);
 }
 
+// Random allocation problems whose hosts model every demand as a row,
+// sum(RQTY x) + shortage >= IDEM, with the penalty on the shortage column in
+// row 1, and give the group limits as IGCAP only.  GLPK solves the same
+// problem with the limits as rows: STATUS is its optimum, XOUT satisfies the
+// host's rows and the limits, and a problem with a solution never ends with
+// an error code.  Some draws have no items or no groups, some a row with
+// large coefficients.
+TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
+    ASSERT_NE(entry(), nullptr);
+    std::mt19937 rng(777);
+    auto uni = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int solved = 0, limited = 0, penalised = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        SCOPED_TRACE(trial);
+        const int nv = uni(2, 8), items = uni(0, 3), groups = uni(0, 3), extra = uni(0, 3);
+        Host h(2 + extra + items, nv, items, groups);
+        h.best0 = -1e6f;
+        kav::test::LpProblem lp;  // columns: the variables, then the shortages
+        const int nc = nv + items;
+        lp.c.assign(nc, 0.0);
+        lp.lb.assign(nc, 0.0);
+        lp.ub.assign(nc, kav::test::LP_INF);
+        lp.integer.assign(nc, false);
+        for (int v = 1; v <= nv; ++v) {
+            h.value(v, uni(-3, 25));
+            lp.c[v - 1] = h.valvar[v];
+            lp.integer[v - 1] = true;
+            if (groups) h.igrpv[v] = int16_t(uni(1, groups));
+            if (items) h.iitmv[v] = int16_t(100 + uni(1, items)), h.rqty[v] = float(uni(0, 3));
+        }
+        auto host_row = [&](int i, char type, double rhs, const std::vector<double>& a) {
+            const double sg = type == 'G' ? -1.0 : 1.0;
+            h.itype[i - 1] = type == 'E' ? 0 : 1;
+            h.at(i, 1) = sg * rhs;
+            for (int j = 0; j < nc; ++j) h.at(i, j + 2) = sg * a[j];
+            lp.rows.push_back({a, type, rhs});
+        };
+        // Row 2 bounds every variable; then "<=", ">=" and two-variable
+        // equations, one of them at times with coefficients in the thousands.
+        std::vector<double> a(nc, 0.0);
+        for (int v = 0; v < nv; ++v) a[v] = uni(1, 3);
+        host_row(2, 'L', uni(4, 16), a);
+        for (int i = 3; i < 3 + extra; ++i) {
+            std::fill(a.begin(), a.end(), 0.0);
+            const int kind = uni(0, 3);
+            if (kind == 0) {
+                a[uni(0, nv - 1)] = 1.0, a[uni(0, nv - 1)] += 1.0;
+                host_row(i, 'E', uni(1, 4), a);
+            } else if (kind == 1) {
+                a[uni(0, nv - 1)] = 1.0;
+                host_row(i, 'G', 1.0, a);
+            } else {
+                const double big = kind == 3 ? 1000.0 : 1.0;
+                for (int v = 0; v < nv; ++v) a[v] = big * uni(0, 4);
+                host_row(i, 'L', big * uni(3, 20) - (kind == 3 ? uni(1, 9) : 0), a);
+            }
+        }
+        for (int m = 0; m < items; ++m) {
+            h.idem[m] = int16_t(uni(0, 15));
+            h.ipen[m] = int16_t(uni(1, 12));
+            std::fill(a.begin(), a.end(), 0.0);
+            for (int v = 1; v <= nv; ++v)
+                if (h.iitmv[v] == 101 + m) a[v - 1] = h.rqty[v];
+            a[nv + m] = 1.0;
+            host_row(3 + extra + m, 'G', h.idem[m], a);
+            h.at(1, nv + 2 + m) = h.ipen[m];
+            lp.c[nv + m] = -h.ipen[m];
+        }
+        for (int g = 0; g < groups; ++g) {
+            h.igcap[g] = int16_t(uni(0, 3) ? uni(0, 6) : 32767);
+            std::vector<double> row(nc, 0.0);
+            for (int v = 1; v <= nv; ++v) row[v - 1] = h.igrpv[v] == g + 1 ? 1.0 : 0.0;
+            lp.rows.push_back({row, 'L', double(h.igcap[g])});
+        }
+        const auto ref = kav::test::solve_lp(lp);
+        ASSERT_NE(ref.status, kav::test::LpStatus::unbounded);
+        h.call();
+        if (ref.status == kav::test::LpStatus::infeasible) {
+            EXPECT_EQ(h.status, 37.0);
+            continue;
+        }
+        const size_t err = h.pnt.find("PROBLEM ERROR CODE");
+        EXPECT_EQ(err, std::string::npos) << h.pnt.substr(err == std::string::npos ? 0 : err, 21);
+        ++solved;
+        if (h.printed("BESM ELLAH EL RAHMAN EL RAHIM  8")) ++limited;
+        EXPECT_NEAR(h.status, ref.obj, 1e-6 * std::max(1.0, std::fabs(ref.obj)));
+        std::vector<int> gtot;
+        std::vector<float> shortage;
+        EXPECT_EQ(h.status, allocation_value(h, gtot, shortage));
+        for (int g = 0; g < groups; ++g) EXPECT_LE(gtot[g], h.igcap[g]) << "group " << g + 1;
+        for (int m = 0; m < items; ++m) penalised += shortage[m] > 0.0f;
+        for (size_t r = 0; r < lp.rows.size() - groups; ++r) {
+            double lhs = 0.0;
+            for (int j = 0; j < nc; ++j) lhs += lp.rows[r].a[j] * h.xout[j];
+            if (lp.rows[r].type != 'G') {
+                EXPECT_LE(lhs, lp.rows[r].rhs + 1e-6) << "row " << r + 2;
+            }
+            if (lp.rows[r].type != 'L') {
+                EXPECT_GE(lhs, lp.rows[r].rhs - 1e-6) << "row " << r + 2;
+            }
+        }
+    }
+    EXPECT_GT(solved, 120);
+    EXPECT_GT(limited, 20);
+    EXPECT_GT(penalised, 40);
+}
+
 // One variable x1 worth 10 in one row (by default the equation x1 = 1):
 // integrality within 0.007, a fractional value branched on, the allocation
 // step's rounding, shortage and penalty with their saturation, and the ends
@@ -292,7 +399,9 @@ TEST(MixCases, OneVariable) {
          .status = 10.0, .x1 = 1},
         {.what = "so do a negative one and its penalty", .qty = -3e9f, .idem = 100, .ipen = 5,
          .status = 10.0 - INT32_MAX, .x1 = 1, .shortage = 2147483648.0f},
-        {.what = "3.995 is 4", .rhs = 3.995, .type = 1, .status = 40.0, .x1 = 4},
+        {.what = "3.995 is 4, which breaks x1 <= 3.995: branches, x1 = 3", .rhs = 3.995, .type = 1,
+         .status = 30.0, .x1 = 3,
+         .line = "BRANCH POINT INCREASED TO     1 PROBLEM VARIABLE  5001 BOUND     3 IBOTH  0"},
         {.what = "4.004 is 4", .rhs = 4.004, .type = 1, .status = 40.0, .x1 = 4},
         {.what = "3.5 branches into <= 3 and >= 4", .rhs = 3.5, .type = 1, .status = 30.0, .x1 = 3,
          .line = "BRANCH POINT INCREASED TO     1 PROBLEM VARIABLE  5001 BOUND     3 IBOTH  0"},
@@ -300,14 +409,18 @@ TEST(MixCases, OneVariable) {
          .status = 37.0, .line = "NO 0-1 SOLUTION FOUND"},
         {.what = "integral root not above BEST0", .best0 = 10.0f, .status = 37.0,
          .line = "NO 0-1 SOLUTION FOUND"},
-        {.what = "group limit exceeded at the root", .igcap = 0, .status = 37.0,
-         .line = "BESM ELLAH EL RAHMAN EL RAHIM  8"},
+        {.what = "group limit exceeded at the root: no solution within it", .igcap = 0,
+         .status = 37.0, .line = "NO 0-1 SOLUTION FOUND"},
         {.what = "infeasible root", .rhs = -1.0, .type = 1, .status = 37.0, .err = 5,
          .line = "BESM ELLAH EL RAHMAN EL RAHIM  5"},
-        {.what = "group code missing", .grp = 4, .status = 37.0, .err = 5,
-         .line = "BESM ELLAH EL RAHMAN EL RAHIM  5"},
-        {.what = "item code missing", .itm = 102, .status = 37.0, .err = 5,
-         .line = "BESM ELLAH EL RAHMAN EL RAHIM  6"},
+        {.what = "group code missing", .grp = 4, .status = 37.0, .err = 78},
+        {.what = "item code missing", .itm = 102, .status = 37.0, .err = 79},
+        {.what = "x1 = 3.999 rounds to 4, which breaks 1000 x1 <= 3999: branches, x1 = 3",
+         .rhs = 3999.0, .type = 1, .coef = 1000.0, .status = 30.0, .x1 = 3},
+        {.what = "unbounded: -x1 <= 1", .type = 1, .coef = -1.0, .status = 37.0, .err = 76},
+        {.what = "NaN right-hand side", .rhs = NAN, .status = 37.0, .err = 88},
+        {.what = "infinite quantity", .qty = INFINITY, .status = 37.0, .err = 88},
+        {.what = "infinite value to beat", .best0 = -INFINITY, .status = 37.0, .err = 88},
         {.what = "objective row without entries", .value = 0.0005, .status = 37.0, .err = 73},
         {.what = "constraint row without entries", .rhs = 0.0005, .coef = -0.001, .status = 37.0,
          .err = 73},
@@ -336,6 +449,7 @@ TEST(MixCases, OneVariable) {
         char err[32];
         std::snprintf(err, sizeof err, "PROBLEM ERROR CODE%3d", c.err);
         EXPECT_EQ(h.printed(err), c.err != 0);
+        EXPECT_EQ(h.pnt.find("PROBLEM ERROR CODE") != std::string::npos, c.err != 0);
         if (c.line) {
             EXPECT_TRUE(h.printed(c.line)) << c.line;
         }
