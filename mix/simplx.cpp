@@ -44,6 +44,11 @@ struct Solve {
     int16_t& n;
     kernel::Tableau tb;
     kernel::Scales sc;
+    // Largest magnitude in row 1 as phase one starts (right-hand side
+    // included).  The phase-one objective is a sum of equation rows, and its
+    // end value carries round-off in proportion to it, so the feasibility
+    // test at the end of phase one is relative to this scale (at least 1).
+    double p1scale = 0.0;
 
     Solve(MixState& st, const Args& ar, int16_t& mm, int16_t& nn) : s(st), a(ar), m(mm), n(nn) {
         sc.rscale = s.RSCL.data();
@@ -257,7 +262,7 @@ int Solve::primal_step(int32_t& r, int32_t& k) {
 // Drives out the artificial variables and removes their columns.  False when
 // the call ended (IERR set).
 bool Solve::end_phase_one() {
-    bool bad = std::fabs(t(1, 1)) > TOLELM;
+    bool bad = std::fabs(t(1, 1)) > TOLELM * std::max(1.0, p1scale);
     for (int32_t i = 2; i <= m && !bad; ++i)
         if (t(i, 1) < -tol(i, 1)) bad = true;
     if (bad) {
@@ -487,6 +492,7 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
     for (int32_t i = 2; i <= m; ++i)
         if (s.IROW[i - 1] <= -lbl::EQ)
             for (int32_t j = 1; j <= n; ++j) x.t(1, j) -= x.t(i, j);
+    for (int32_t j = 1; j <= n; ++j) x.p1scale = std::max(x.p1scale, std::fabs(x.t(1, j)));
     x.colrng();
     bool phase1 = true;
     for (;;) {
