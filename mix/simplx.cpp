@@ -44,10 +44,11 @@ struct Solve {
     int16_t& n;
     kernel::Tableau tb;
     kernel::Scales sc;
-    // Largest magnitude in row 1 as phase one starts (right-hand side
-    // included).  The phase-one objective is a sum of equation rows, and its
-    // end value carries round-off in proportion to it, so the feasibility
-    // test at the end of phase one is relative to this scale (at least 1).
+    // Magnitude of the phase-one objective's data: its largest coefficient
+    // and the largest right-hand side of an equation row.  Its end value
+    // carries round-off in proportion to them, so the feasibility test at
+    // the end of phase one is relative to this scale (at least 1: problems
+    // of small numbers keep the absolute test).
     double p1scale = 0.0;
 
     Solve(MixState& st, const Args& ar, int16_t& mm, int16_t& nn) : s(st), a(ar), m(mm), n(nn) {
@@ -249,6 +250,14 @@ int Solve::primal_step(int32_t& r, int32_t& k) {
     double smax = -BIG;
     for (int32_t i : rows)
         if (std::fabs(t(i, 1) / t(i, k)) <= rmin) keep.push_back(i), smax = std::max(smax, t(i, k) / s.RNORM[i - 1]);
+    // A row whose value lies within its tolerance below 0 can have the
+    // smallest relaxed ratio and a larger plain one, so that no row is kept:
+    // the rows of the smallest relaxed ratio are kept instead (the step then
+    // leaves such a row at 0) rather than stopping with a feasible basis.
+    if (keep.empty())
+        for (int32_t i : rows)
+            if (std::fabs((t(i, 1) + tol(i, 1)) / t(i, k)) <= rmin)
+                keep.push_back(i), smax = std::max(smax, t(i, k) / s.RNORM[i - 1]);
     r = 0;
     double amax = -BIG;
     for (int32_t i : keep)
@@ -492,7 +501,9 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
     for (int32_t i = 2; i <= m; ++i)
         if (s.IROW[i - 1] <= -lbl::EQ)
             for (int32_t j = 1; j <= n; ++j) x.t(1, j) -= x.t(i, j);
-    for (int32_t j = 1; j <= n; ++j) x.p1scale = std::max(x.p1scale, std::fabs(x.t(1, j)));
+    for (int32_t j = 2; j <= n; ++j) x.p1scale = std::max(x.p1scale, std::fabs(x.t(1, j)));
+    for (int32_t i = 2; i <= m; ++i)
+        if (s.IROW[i - 1] <= -lbl::EQ) x.p1scale = std::max(x.p1scale, std::fabs(x.t(i, 1)));
     x.colrng();
     bool phase1 = true;
     for (;;) {
