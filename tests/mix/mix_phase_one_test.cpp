@@ -77,4 +77,35 @@ TEST(MixPhaseOne, FeasibleExactlyWhenGlpkFindsASolution) {
     }
 }
 
+// A node whose phase one ends with a small residual on an equation with
+// coefficients in the thousands is infeasible and closes; it must not end
+// the search with an artificial variable left in the basis (banner 2).
+// Demands as rows, no groups; the integer optimum is -431.
+TEST(MixPhaseOne, SmallResidualOnLargeEquationClosesTheNode) {
+    ASSERT_NE(entry(), nullptr);
+    const std::vector<std::vector<double>> rows = {
+        {0, -8, -18, -1, -15, -19, -13, -2, -34, -3, -29, 2, -20, -12, -32, -36, -26, -37, -15, 22, 22, 24},
+        {12, 2, 1, 1, 3, 1, 2, 1, 3, 2, 2, 1, 1, 2, 1, 2, 1, 2, 3, 0, 0, 0},
+        {1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {2992, 1908, 0, 0, 0, 0, 0, 0, 510, 0, 0, 0, 0, 0, 0, 2992, 1349, 0, 0, 0, 0, 0},
+        {52617, 0, 5554, 8352, 0, 8298, 5558, 8278, 0, 5587, 8287, 11067, 2808, 11125, 8330, 5535, 2788, 8361, 2778, 0, 0, 0},
+        {-431, 0, 0, -763, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {-3, 0, 0, 0, 0, 0, -4, 0, -3, 0, 0, 0, -1, -4, 0, 0, 0, 0, 0, -1, 0, 0},
+        {-23, -3, -3, -1, 0, 0, 0, -4, 0, 0, 0, 0, 0, 0, -1, 0, -3, 0, 0, 0, -1, 0},
+        {-21, 0, 0, 0, -2, -2, 0, 0, 0, -1, 0, -1, 0, 0, 0, 0, 0, -4, -4, 0, 0, -1}};
+    const int item[] = {102, 102, 102, 103, 103, 101, 102, 101, 103, 103, 103, 101, 101, 102, 101, 102, 103, 103};
+    const float qty[] = {3, 3, 1, 2, 2, 4, 4, 3, 1, 0, 1, 1, 4, 1, 0, 3, 4, 4};
+    Host h(9, 18, 3, 0);
+    for (int i = 1; i <= 9; ++i)
+        for (int j = 1; j <= 22; ++j) h.at(i, j) = rows[i - 1][j - 1];
+    h.itype[2] = h.itype[3] = 0;
+    for (int v = 1; v <= 18; ++v) h.valvar[v] = -rows[0][v], h.iitmv[v] = int16_t(item[v - 1]), h.rqty[v] = qty[v - 1];
+    h.idem = {3, 23, 21};
+    h.ipen = {22, 22, 24};
+    h.best0 = -1e6f;
+    h.call();
+    EXPECT_EQ(h.pnt.find("PROBLEM ERROR CODE"), std::string::npos);
+    EXPECT_EQ(h.status, -431.0);
+}
+
 }  // namespace
