@@ -281,6 +281,12 @@ bool Solve::end_phase_one() {
     for (int32_t i = 2; i <= m; ++i) {
         if (s.IROW[i - 1] > -lbl::EQ) continue;
         if (std::fabs(t(i, 1)) > TOLPIV) {
+            // Below the root the branch has no solution at this accuracy:
+            // it is closed and the search goes on.
+            if (s.IDEPTH >= 2) {
+                s.IERR = mcode::CLOSED;
+                return false;
+            }
             banner(mmark::ARTIFICIAL_STAYS);
             s.IERR = mcode::FAILED;
             return false;
@@ -394,10 +400,11 @@ void Solve::allocate(int32_t n0) {
     }
     s.OBJL = z;
     s.IERR = 0;
-    // Penalties can take a solution's value below that of the best one
-    // taken so far: it is reported, not taken, and the best stays the
-    // result.  The first solution is taken whatever its penalties.
-    if (s.taken && !(z > s.BESTZ)) {
+    // The solve compared its row-1 value with the value to beat; penalties
+    // (or the round-off of that value) can leave the solution's own value
+    // at or below it.  Such a solution is reported, not taken, and the best
+    // one taken so far stays the result.
+    if (!(z > s.BESTZ)) {
         print_solution(F_OPT, z, s.XVAL.data(), n0 - 1);
         return;
     }

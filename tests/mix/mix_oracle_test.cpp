@@ -280,6 +280,10 @@ TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
         }
         const auto ref = kav::test::solve_lp(lp);
         ASSERT_NE(ref.status, kav::test::LpStatus::unbounded);
+        // Every fourth problem passes its own optimum as the value to beat:
+        // nothing may be taken.
+        const bool beaten = trial % 4 == 3 && ref.status == kav::test::LpStatus::optimal;
+        if (beaten) h.best0 = float(std::round(ref.obj));
         h.call();
         if (ref.status == kav::test::LpStatus::infeasible) {
             EXPECT_EQ(h.status, 37.0);
@@ -287,6 +291,10 @@ TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
         }
         const size_t err = h.pnt.find("PROBLEM ERROR CODE");
         EXPECT_EQ(err, std::string::npos) << h.pnt.substr(err == std::string::npos ? 0 : err, 21);
+        if (beaten) {
+            EXPECT_EQ(h.status, 37.0);
+            continue;
+        }
         ++solved;
         if (h.printed("BESM ELLAH EL RAHMAN EL RAHIM  8")) ++limited;
         EXPECT_NEAR(h.status, ref.obj, 1e-6 * std::max(1.0, std::fabs(ref.obj)));
@@ -306,8 +314,8 @@ TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
             }
         }
     }
-    EXPECT_GT(solved, 120);
-    EXPECT_GT(limited, 20);
+    EXPECT_GT(solved, 90);
+    EXPECT_GT(limited, 15);
     EXPECT_GT(penalised, 40);
 }
 
@@ -332,15 +340,17 @@ TEST(MixCases, OneVariable) {
     const Case cases[] = {
         {.what = "2.5 delivered of 4: rounds to 3, shortage 1 at penalty 3", .qty = 2.5f,
          .idem = 4, .ipen = 3, .status = 7.0, .x1 = 1, .shortage = 1},
-        {.what = "-2.5 rounds to -3", .qty = -2.5f, .idem = 4, .ipen = 3, .status = -11.0,
-         .x1 = 1, .shortage = 7},
+        {.what = "-2.5 rounds to -3", .qty = -2.5f, .idem = 4, .ipen = 3, .best0 = -100.0f,
+         .status = -11.0, .x1 = 1, .shortage = 7},
         {.what = "more than required", .qty = 5.0f, .idem = 4, .ipen = 3, .status = 10.0, .x1 = 1},
-        {.what = "a solution worth exactly BEST0 is taken", .qty = 2.5f, .idem = 4, .ipen = 3,
-         .best0 = 7.0f, .status = 7.0, .x1 = 1, .shortage = 1},
+        {.what = "a solution worth exactly BEST0 is not taken", .qty = 2.5f, .idem = 4, .ipen = 3,
+         .best0 = 7.0f, .status = 37.0, .line = "NO 0-1 SOLUTION FOUND"},
+        {.what = "nor one worth less after its penalty", .qty = 2.5f, .idem = 4, .ipen = 3,
+         .best0 = 8.0f, .status = 37.0, .line = "NO 0-1 SOLUTION FOUND"},
         {.what = "a delivery beyond 32 bits saturates", .qty = 3e9f, .idem = 100, .ipen = 5,
          .status = 10.0, .x1 = 1},
         {.what = "so do a negative one and its penalty", .qty = -3e9f, .idem = 100, .ipen = 5,
-         .status = 10.0 - INT32_MAX, .x1 = 1, .shortage = 2147483648.0f},
+         .best0 = -1e10f, .status = 10.0 - INT32_MAX, .x1 = 1, .shortage = 2147483648.0f},
         {.what = "3.995 is 4, which breaks x1 <= 3.995: branches, x1 = 3", .rhs = 3.995, .type = 1,
          .status = 30.0, .x1 = 3,
          .line = "BRANCH POINT INCREASED TO     1 PROBLEM VARIABLE  5001 BOUND     3 IBOTH  0"},
