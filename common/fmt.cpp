@@ -413,7 +413,7 @@ private:
 // One data field: the item edited under the descriptor.  An item whose kind
 // does not suit the descriptor (text under I, a real under A, ...) fills the
 // field with asterisks; an integer under F or D is printed as its real value.
-void put_field(std::string& out, const Op& op, const Item& it) {
+inline void put_field(std::string& out, const Op& op, const Item& it) {
     switch (op.kind) {
     case OpKind::int_field:
         if (it.kind == Item::Kind::integer)
@@ -458,10 +458,12 @@ Format::~Format() = default;
 Format::Format(Format&&) noexcept = default;
 Format& Format::operator=(Format&&) noexcept = default;
 
-std::string Format::render(std::span<const Item> items) const {
-    std::string out;
-    if (!prog_) return out;
-    const Program& p = *prog_;
+namespace {
+
+// The record group of items item(0) .. item(n-1), appended to `out`.
+template <class ItemAt>
+__attribute__((always_inline)) inline void render_items(const Format::Program& p, std::string& out, size_t n,
+                                                        ItemAt item) {
     const size_t nops = p.ops.size();
     size_t k = 0;
     size_t pc = 0;
@@ -469,7 +471,7 @@ std::string Format::render(std::span<const Item> items) const {
         if (pc == nops) {
             // Final ")": stop when the items are used up, else start a new
             // line at the reversion point.
-            if (k >= items.size() || !p.rev_has_data) break;
+            if (k >= n || !p.rev_has_data) break;
             out.push_back('\n');
             pc = p.rev;
             continue;
@@ -486,17 +488,34 @@ std::string Format::render(std::span<const Item> items) const {
             out.push_back('\n');
             break;
         default:
-            if (k >= items.size()) {
+            if (k >= n) {
                 out.push_back('\n');
-                return out;
+                return;
             }
-            put_field(out, op, items[k++]);
+            put_field(out, op, item(k++));
             break;
         }
         ++pc;
     }
     out.push_back('\n');
+}
+
+}  // namespace
+
+std::string Format::render(std::span<const Item> items) const {
+    std::string out;
+    render_to(out, items);
     return out;
+}
+
+void Format::render_to(std::string& out, std::span<const Item> items) const {
+    if (!prog_) return;
+    render_items(*prog_, out, items.size(), [&](size_t k) -> const Item& { return items[k]; });
+}
+
+void Format::render_reals_to(std::string& out, std::span<const double> values) const {
+    if (!prog_) return;
+    render_items(*prog_, out, values.size(), [&](size_t k) { return Item(values[k]); });
 }
 
 std::string edit_I(int64_t v, int w) {
@@ -568,6 +587,11 @@ void PrintUnit::write(const Format& f, std::span<const Item> items) {
 }
 
 void PrintUnit::write_text(std::string_view text) {
+    const size_t end = text.size();
+    write_groups(text, std::span<const size_t>(&end, 1));
+}
+
+void PrintUnit::write_groups(std::string_view text, std::span<const size_t> ends) {
     if (!file_ || file_->failed != 0) return;
     File& f = *file_;
     if (!f.cut) {
@@ -587,6 +611,13 @@ void PrintUnit::write_text(std::string_view text) {
         if (n <= 0) {
             // The file keeps its whole record groups; nothing more is written.
             f.failed = n < 0 && errno != 0 ? errno : EIO;
+            const size_t done = text.size() - left;
+            size_t whole = 0;
+            for (const size_t e : ends) {
+                if (e > done) break;
+                whole = e;
+            }
+            f.end += static_cast<int64_t>(whole);
             if (::ftruncate(f.fd, static_cast<off_t>(f.end)) != 0) { /* as full as it gets */ }
             return;
         }
@@ -596,5 +627,20 @@ void PrintUnit::write_text(std::string_view text) {
     f.end += static_cast<int64_t>(text.size());
 }
 
+// ---------------------------------------------------------------- group writer
+
+void GroupWriter::reals(const Format& f, std::span<const double> values) {
+    // A unit that drops its lines needs no text.
+    if (u_.status() != 0 || !u_.is_open()) return;
+    f.render_reals_to(text_, values);
+    ends_.push_back(text_.size());
+    if (text_.size() >= kFlushBytes) flush();
+}
+
+void GroupWriter::flush() {
+    if (!ends_.empty()) u_.write_groups(text_, ends_);
+    text_.clear();
+    ends_.clear();
+}
 
 }  // namespace kav::fmt

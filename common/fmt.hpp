@@ -61,6 +61,10 @@ public:
     std::string render(std::initializer_list<Item> items) const {
         return render(std::span<const Item>(items.begin(), items.size()));
     }
+    // The same lines appended to `out`.
+    void render_to(std::string& out, std::span<const Item> items) const;
+    // The lines of a list of reals only (as items of kind real), appended.
+    void render_reals_to(std::string& out, std::span<const double> values) const;
 
     struct Program;  // parsed descriptors, groups expanded (internal)
 private:
@@ -125,6 +129,11 @@ public:
     }
     // Raw text (already formatted lines, each ended by '\n').
     void write_text(std::string_view text);
+    // The text of several record groups in one write; `ends` holds the end
+    // of each group in `text`, ascending, the last at text.size().  A
+    // failed write keeps the groups the file holds whole, as single writes
+    // of the groups would.
+    void write_groups(std::string_view text, std::span<const size_t> ends);
 
     struct File;  // the open file, shared by the units that share it (internal)
 private:
@@ -133,5 +142,28 @@ private:
     std::string path_;
 };
 
+// Record groups gathered for a few large writes instead of one write per
+// group (a matrix echo writes one group per row).  The file gets the same
+// bytes, and a failed write leaves the same whole groups, as the single
+// writes would.  The groups reach the file at flush(), when the gathered
+// text passes a bound, and at the end of the writer's life; nothing else
+// may write to the unit in between.
+class GroupWriter {
+public:
+    explicit GroupWriter(PrintUnit& u) : u_(u) {}
+    ~GroupWriter() { flush(); }
+    GroupWriter(const GroupWriter&) = delete;
+    GroupWriter& operator=(const GroupWriter&) = delete;
+
+    // One record group of reals under `f`.
+    void reals(const Format& f, std::span<const double> values);
+    void flush();
+
+private:
+    static constexpr size_t kFlushBytes = size_t{1} << 18;  // gathered text that starts a write
+    PrintUnit& u_;
+    std::string text_;
+    std::vector<size_t> ends_;
+};
 
 }  // namespace kav::fmt

@@ -64,11 +64,12 @@ void echo_increments(State& s, const Args& a, int l) {
 
 void echo_matrix(State& s, const Args& a) {
     s.pnt.write(sl::echo(), {});
-    std::vector<fmt::Item> items;
+    // One record group per row, written in a few large writes.
+    fmt::GroupWriter out(s.pnt);
+    std::vector<double> row(static_cast<size_t>(*a.NCOL > 0 ? *a.NCOL : 0));
     for (int i = 1; i <= *a.NROW; ++i) {
-        items.clear();
-        for (int k = 1; k <= *a.NCOL; ++k) items.emplace_back(a.a(i, k));
-        s.pnt.write(sl::matrix_row(), items);
+        for (int k = 1; k <= *a.NCOL; ++k) row[static_cast<size_t>(k - 1)] = a.a(i, k);
+        out.reals(sl::matrix_row(), row);
     }
 }
 

@@ -6,13 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "child.hpp"
 #include "datadir.hpp"
 
 namespace {
@@ -310,6 +313,55 @@ TEST(FmtPrintUnit, FailedOpenDropsWritesQuietly) {
     PrintUnit never_opened;
     never_opened.write(lines::error_line(), {int32_t{1}, int32_t{2}});
     EXPECT_FALSE(never_opened.is_open());
+}
+
+// Gathered record groups against one write per group, with and without a
+// file-size limit below the file: the same bytes and the same status.  The
+// rows run past the writer's bound, so some limits fall in its later writes.
+TEST(FmtGroupWriter, SameFileAndStatusAsOneWritePerGroup) {
+    std::mt19937_64 rng(22);
+    std::uniform_real_distribution<double> mag(-8.0, 8.0);
+    std::vector<std::vector<double>> rows(720);
+    for (auto& r : rows) {
+        r.resize(1 + rng() % 130);
+        for (double& v : r) v = rng() % 4 == 0 ? 0.0 : std::pow(10.0, mag(rng)) * (rng() % 2 ? 1 : -1);
+    }
+    const Format& f = lines::matrix_row();
+    auto write_all = [&](const std::string& path, bool gathered) {
+        PrintUnit pu;
+        if (pu.open(path) != 0) return 99;
+        pu.write(lines::banner3(), {int32_t{1}});
+        if (gathered) {
+            kav::fmt::GroupWriter g(pu);
+            for (const auto& r : rows) g.reals(f, r);
+        } else {
+            std::vector<Item> items;
+            for (const auto& r : rows) {
+                items.assign(r.begin(), r.end());
+                pu.write(f, items);
+            }
+        }
+        pu.write(lines::status_line(), {int32_t{2}});
+        return pu.status();
+    };
+    kav::test::TempDataDir dir;
+    const std::string one = dir.file("ONE.PNT"), many = dir.file("MANY.PNT");
+    ASSERT_EQ(write_all(one, false), 0);
+    const int64_t full = static_cast<int64_t>(kav::test::read_file(one).size());
+    ASSERT_GT(full, int64_t{600000});
+    std::vector<int64_t> limits = {-1, 0, 1, full - 1, full};
+    for (int k = 0; k < 12; ++k) limits.push_back(static_cast<int64_t>(rng() % static_cast<uint64_t>(full)));
+    for (const int64_t lim : limits) {
+        kav::test::ChildSetup setup;
+        setup.file_size_limit = lim;
+        setup.ignore_file_size_signal = true;
+        const kav::test::ChildEnd a = kav::test::run_child([&] { return write_all(one, false); }, 60, setup);
+        const kav::test::ChildEnd b = kav::test::run_child([&] { return write_all(many, true); }, 60, setup);
+        ASSERT_TRUE(a.in_time && b.in_time) << lim;
+        EXPECT_EQ(a.status, b.status) << lim;
+        EXPECT_EQ(lim < 0 || lim >= full ? 0 : EFBIG, b.status) << lim;
+        EXPECT_TRUE(kav::test::read_file(one) == kav::test::read_file(many)) << lim;
+    }
 }
 
 }  // namespace
