@@ -150,7 +150,7 @@ private:
 // may write to the unit in between.
 class GroupWriter {
 public:
-    explicit GroupWriter(PrintUnit& u) : u_(u) {}
+    explicit GroupWriter(PrintUnit& u) : u_(u) { text_.reserve(kFlushBytes + kFlushBytes / 4); }
     ~GroupWriter() { flush(); }
     GroupWriter(const GroupWriter&) = delete;
     GroupWriter& operator=(const GroupWriter&) = delete;
@@ -160,7 +160,9 @@ public:
     void flush();
 
 private:
-    static constexpr size_t kFlushBytes = size_t{1} << 18;  // gathered text that starts a write
+    // Gathered text that starts a write; small enough for the allocator to
+    // reuse the buffer from call to call instead of mapping fresh pages.
+    static constexpr size_t kFlushBytes = size_t{1} << 16;
     PrintUnit& u_;
     std::string text_;
     std::vector<size_t> ends_;
