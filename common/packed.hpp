@@ -49,7 +49,9 @@ void run_end(int32_t n, const ZRun& z, int32_t& last_row, int32_t& last_col);
 // ---- sinks (pack) and sources (unpack) -----------------------------------
 // A value sink has `int put(double)` (and may have `int put_n(const double*,
 // size_t)` for a block); a run sink `int put(const ZRun&)`.
-// A value source has `int get(double&)`; a run source `int get(ZRun&)`.
+// A value source has `int get(double&)` (and may have `int get_n(double*,
+// size_t k, size_t& got)` for a block of k, `got` of them given); a run
+// source `int get(ZRun&)`.
 // All return 0 on success and nonzero on failure (full sink, end of source,
 // file error).
 
@@ -66,6 +68,14 @@ struct FileRunSink {
 struct FileValueSource {
     BinUnit& u;
     int get(double& v) { return u.get(v); }
+    // A block of k values in one read; `got` whole values arrived (the
+    // bytes of a part value are taken from the file, as get() takes them).
+    int get_n(double* v, std::size_t k, std::size_t& got) {
+        const int64_t before = u.tell();
+        const int st = u.get_n(v, k);
+        got = st == 0 ? k : static_cast<std::size_t>((u.tell() - before) / static_cast<int64_t>(sizeof(double)));
+        return st;
+    }
 };
 struct FileRunSource {
     BinUnit& u;
@@ -105,6 +115,14 @@ struct MemValueSource {
         if (n >= count) return IO_EOF;
         v = buf[n++];
         return 0;
+    }
+    // Up to k values; `got` of them given, IO_EOF when fewer than k.
+    int get_n(double* v, std::size_t k, std::size_t& got) {
+        const std::size_t left = static_cast<std::size_t>(count > n ? count - n : 0);
+        got = k < left ? k : left;
+        for (std::size_t g = 0; g < got; ++g) v[g] = buf[static_cast<std::size_t>(n) + g];
+        n += static_cast<int32_t>(got);
+        return got == k ? 0 : IO_EOF;
     }
 };
 struct MemRunSource {

@@ -128,38 +128,84 @@ UnpackResult unpack(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs
         return res;
     }
     const std::size_t ld = static_cast<std::size_t>(lda);
+    const int64_t cells = static_cast<int64_t>(m) * n;
     int32_t runs_left = nixb > 0 ? runs_in(nixb) : 0;
     // The current run as 0-based scan positions; none yet.
     int64_t first = 0;
     int64_t last = -1;
-    int64_t p = 0;  // scan position of (i, j)
-    for (int32_t i = 1; i <= m; ++i) {
-        double* row = a + (i - 1);
-        for (int32_t j = 1; j <= n; ++j, ++p) {
-            if (p > last && runs_left > 0) {
-                ZRun z{};
-                if (rs.get(z) != 0) {
-                    res.status = UnpackStatus::run_read_failed;
-                    return res;
-                }
-                --runs_left;
-                int32_t lr = 0, lc = 0;
-                run_end(n, z, lr, lc);
-                first = static_cast<int64_t>(z.row - 1) * n + (z.col - 1);
-                last = static_cast<int64_t>(lr - 1) * n + (lc - 1);
-            }
-            double& dst = row[static_cast<std::size_t>(j - 1) * ld];
-            if (p >= first && p <= last) {
-                dst = 0.0;
-                ++res.zeros;
+    // k copies of fill(g) into scan positions q, q+1, ... (row by row).
+    auto place = [&](int64_t q, int64_t k, auto fill) {
+        std::size_t i = static_cast<std::size_t>(q / n);
+        int32_t j = static_cast<int32_t>(q % n);
+        double* d = a + i + static_cast<std::size_t>(j) * ld;
+        for (int64_t g = 0; g < k; ++g) {
+            *d = fill(g);
+            if (++j == n) {
+                j = 0;
+                ++i;
+                d = a + i;
             } else {
-                double v;
-                if (vs.get(v) != 0) {
+                d += ld;
+            }
+        }
+    };
+    // A source that takes blocks gives the values of a stretch between runs
+    // in blocks: the same values in the same order, and on a failed read the
+    // whole values before the failure are placed, as single reads place them.
+    constexpr bool blocks = requires(VS& s, double* v, std::size_t k, std::size_t& got) { s.get_n(v, k, got); };
+    constexpr int64_t NBLOCK = blocks ? 512 : 1;
+    double held[NBLOCK];
+    int64_t p = 0;  // scan position
+    while (p < cells) {
+        // The next run is taken at the first position past the current one.
+        if (p > last && runs_left > 0) {
+            ZRun z{};
+            if (rs.get(z) != 0) {
+                res.status = UnpackStatus::run_read_failed;
+                return res;
+            }
+            --runs_left;
+            int32_t lr = 0, lc = 0;
+            run_end(n, z, lr, lc);
+            first = static_cast<int64_t>(z.row - 1) * n + (z.col - 1);
+            last = static_cast<int64_t>(lr - 1) * n + (lc - 1);
+        }
+        if (p >= first && p <= last) {
+            // Zeros up to the end of the run.
+            const int64_t e = last < cells ? last + 1 : cells;
+            place(p, e - p, [](int64_t) { return 0.0; });
+            res.zeros += static_cast<int32_t>(e - p);
+            p = e;
+            continue;
+        }
+        // Values up to the start of the run, or up to the position where
+        // the next run is taken, or to the end.
+        int64_t e = cells;
+        if (first > p && first < e) e = first;
+        if (runs_left > 0) {
+            const int64_t take = last + 1 > p + 1 ? last + 1 : p + 1;
+            if (take < e) e = take;
+        }
+        while (p < e) {
+            if constexpr (blocks) {
+                const int64_t k = e - p < NBLOCK ? e - p : NBLOCK;
+                std::size_t got = 0;
+                const int st = vs.get_n(held, static_cast<std::size_t>(k), got);
+                place(p, static_cast<int64_t>(got), [&](int64_t g) { return held[g]; });
+                res.values += static_cast<int32_t>(got);
+                p += static_cast<int64_t>(got);
+                if (st != 0) {
                     res.status = UnpackStatus::value_read_failed;
                     return res;
                 }
-                dst = v;
+            } else {
+                if (vs.get(held[0]) != 0) {
+                    res.status = UnpackStatus::value_read_failed;
+                    return res;
+                }
+                place(p, 1, [&](int64_t) { return held[0]; });
                 ++res.values;
+                ++p;
             }
         }
     }

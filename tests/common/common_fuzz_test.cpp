@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fmt.hpp"
+#include "datadir.hpp"
 #include "packed.hpp"
 
 namespace {
@@ -325,6 +326,119 @@ TEST(PackFuzz, UnpackOfHostileRunRecordsStaysInsideTheMatrix) {
             for (int32_t j = 1; j <= n; ++j)
                 for (int32_t i = 1; i <= m; ++i) ASSERT_TRUE(g.at(i, j) == 0.0 || g.at(i, j) == 3.5);
         }
+    }
+}
+
+// The unpacker against the plain position-by-position reading (the oracle
+// below) on hostile run records and short value sources: the same status,
+// counts, matrix and items taken, whether the values come one by one, in
+// blocks from memory or in blocks from a file whose end falls inside a value.
+template <class VS, class RS>
+UnpackResult unpack_oracle(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs, int32_t nixb) {
+    UnpackResult res;
+    int32_t runs_left = nixb > 0 ? runs_in(nixb) : 0;
+    int64_t first = 0, last = -1, p = 0;
+    for (int32_t i = 1; i <= m; ++i)
+        for (int32_t j = 1; j <= n; ++j, ++p) {
+            if (p > last && runs_left > 0) {
+                ZRun z{};
+                if (rs.get(z) != 0) return res.status = UnpackStatus::run_read_failed, res;
+                --runs_left;
+                int32_t lr = 0, lc = 0;
+                run_end(n, z, lr, lc);
+                first = static_cast<int64_t>(z.row - 1) * n + (z.col - 1);
+                last = static_cast<int64_t>(lr - 1) * n + (lc - 1);
+            }
+            double& dst = a[static_cast<size_t>(j - 1) * lda + (i - 1)];
+            if (p >= first && p <= last) {
+                dst = 0.0;
+                ++res.zeros;
+            } else {
+                double v;
+                if (vs.get(v) != 0) return res.status = UnpackStatus::value_read_failed, res;
+                dst = v;
+                ++res.values;
+            }
+        }
+    return res;
+}
+
+struct OneByOne {  // a source without blocks
+    MemValueSource s;
+    int get(double& v) { return s.get(v); }
+};
+
+TEST(PackFuzz, UnpackMatchesPlainReadingOneByOneInBlocksAndFromFiles) {
+    std::mt19937_64 rng(424242);
+    kav::test::TempDataDir dir;
+    const std::string path = dir.file("VALUES.BIN");
+    for (int t = 0; t < 3000; ++t) {
+        const int32_t m = static_cast<int32_t>(rng() % (t % 50 == 0 ? 60 : 9));
+        const int32_t n = static_cast<int32_t>(rng() % (t % 50 == 0 ? 40 : 9));
+        const int32_t pad = static_cast<int32_t>(rng() % 3);
+        std::vector<int16_t> words(rng() % 40);
+        for (int16_t& w : words) w = hostile_word(rng, m, n);
+        if (rng() % 2) words.clear();  // no runs: long stretches of values
+        std::vector<double> vals(rng() % (static_cast<size_t>(m) * n + 20) + 1);
+        for (size_t k = 0; k < vals.size(); ++k) vals[k] = static_cast<double>(k) + 0.5;
+        const int32_t nixb = rng() % 4 == 0 ? static_cast<int32_t>(rng() % 90) - 10 : static_cast<int32_t>(2 * words.size());
+        const int32_t nv = static_cast<int32_t>(vals.size());
+        const auto check = [&](const char* what, auto&& run_one) {
+            Guarded want(m, n, pad), got(m, n, pad);
+            MemValueSource ov{vals.data(), nv};
+            MemRunSource orr{words.data(), static_cast<int32_t>(words.size())};
+            const UnpackResult w = unpack_oracle(want.a.data(), want.ld, m, n, ov, orr, nixb);
+            int32_t taken = 0, run_words = 0;
+            const UnpackResult r = run_one(got, taken, run_words);
+            ASSERT_EQ(static_cast<int>(w.status), static_cast<int>(r.status)) << what << " " << t;
+            ASSERT_EQ(w.values, r.values) << what << " " << t;
+            ASSERT_EQ(w.zeros, r.zeros) << what << " " << t;
+            ASSERT_EQ(ov.n, taken) << what << " " << t;
+            ASSERT_EQ(orr.n_words, run_words) << what << " " << t;
+            ASSERT_TRUE(std::memcmp(want.a.data(), got.a.data(), want.a.size() * sizeof(double)) == 0) << what << " " << t;
+        };
+        check("blocks", [&](Guarded& g, int32_t& taken, int32_t& rw) {
+            MemValueSource vs{vals.data(), nv};
+            MemRunSource rs{words.data(), static_cast<int32_t>(words.size())};
+            const UnpackResult r = unpack(g.a.data(), g.ld, m, n, vs, rs, nixb);
+            taken = vs.n;
+            rw = rs.n_words;
+            return r;
+        });
+        check("one by one", [&](Guarded& g, int32_t& taken, int32_t& rw) {
+            OneByOne vs{{vals.data(), nv}};
+            MemRunSource rs{words.data(), static_cast<int32_t>(words.size())};
+            const UnpackResult r = unpack(g.a.data(), g.ld, m, n, vs, rs, nixb);
+            taken = vs.s.n;
+            rw = rs.n_words;
+            return r;
+        });
+        // The file ends inside its last value now and then: that value is
+        // not taken, as a short read of it is not.
+        const bool cut = rng() % 3 == 0;
+        {
+            kav::BinUnit out;
+            ASSERT_EQ(out.open(path), 0);
+            ASSERT_EQ(out.put_n(vals.data(), vals.size()), 0);
+            if (cut) {
+                ASSERT_EQ(out.write("\1\2\3", 3), 0);
+            }
+            ASSERT_EQ(out.close(), 0);
+        }
+        check("file", [&](Guarded& g, int32_t& taken, int32_t& rw) {
+            kav::BinUnit in;
+            EXPECT_EQ(in.open(path, kav::BinUnit::Mode::sequential, kav::BinUnit::Access::read), 0);
+            FileValueSource vs{in};
+            MemRunSource rs{words.data(), static_cast<int32_t>(words.size())};
+            const UnpackResult r = unpack(g.a.data(), g.ld, m, n, vs, rs, nixb);
+            const int64_t bytes = in.tell();
+            taken = static_cast<int32_t>(bytes / 8);
+            if (bytes % 8 != 0) {
+                EXPECT_EQ(bytes, static_cast<int64_t>(8 * vals.size() + 3)) << t;
+            }
+            rw = rs.n_words;
+            return r;
+        });
     }
 }
 
