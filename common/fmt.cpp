@@ -193,7 +193,53 @@ bool exact_digits(double a, int d, char* digits, int& e) {
     return true;
 }
 
+// The D fields of the matrix and value echoes (D13.3, D13.5) for zeros
+// and for values exact_digits takes (most of an echo): the whole field in
+// one append.  The bytes are those of put_D_general; false for any other
+// value, which put_D_general then prints.
+template <int W, int D>
+bool put_D_fast(std::string& out, double v) {
+    static_assert(D >= 1 && D <= 19 && W >= D + 7 && W <= 32);
+    char f[W];
+    std::memset(f, ' ', W);
+    char* p = f + W - (D + 6);  // "0." D digits, then four exponent characters
+    int e = 0;
+    if (v == 0.0) {  // -0.0 too: no sign on an all-zero field
+        std::memset(p + 2, '0', D);
+    } else if (exact_digits(std::fabs(v), D, p + 2, e)) {
+        if (std::signbit(v)) *--p = '-';
+    } else {
+        return false;
+    }
+    char* q = f + W - (D + 6);
+    q[0] = '0';
+    q[1] = '.';
+    q += D + 2;
+    const int ae = e < 0 ? -e : e;
+    if (ae <= 99) {
+        q[0] = 'D';
+        q[1] = e < 0 ? '-' : '+';
+        q[2] = static_cast<char>('0' + ae / 10);
+        q[3] = static_cast<char>('0' + ae % 10);
+    } else {
+        q[0] = e < 0 ? '-' : '+';
+        q[1] = static_cast<char>('0' + ae / 100);
+        q[2] = static_cast<char>('0' + ae / 10 % 10);
+        q[3] = static_cast<char>('0' + ae % 10);
+    }
+    out.append(f, W);
+    return true;
+}
+
+void put_D_general(std::string& out, double v, int w, int d);
+
 void put_D(std::string& out, double v, int w, int d) {
+    if (w == 13 && d == 3 && put_D_fast<13, 3>(out, v)) return;
+    if (w == 13 && d == 5 && put_D_fast<13, 5>(out, v)) return;
+    put_D_general(out, v, w, d);
+}
+
+void put_D_general(std::string& out, double v, int w, int d) {
     w = clamp_field(w);
     d = clamp_field(d);
     if (!std::isfinite(v)) {
@@ -531,6 +577,11 @@ std::string edit_F(double v, int w, int d) {
 std::string edit_D(double v, int w, int d) {
     std::string s;
     put_D(s, v, w, d);
+    return s;
+}
+std::string detail::edit_D_general(double v, int w, int d) {
+    std::string s;
+    put_D_general(s, v, w, d);
     return s;
 }
 std::string edit_A(std::string_view s, int w) {

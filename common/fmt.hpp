@@ -85,6 +85,11 @@ std::string edit_I(int64_t v, int w);
 std::string edit_F(double v, int w, int d);
 std::string edit_D(double v, int w, int d);
 std::string edit_A(std::string_view s, int w);
+namespace detail {
+// The D edit without the fast path of the echo fields (tests hold the fast
+// path to it).
+std::string edit_D_general(double v, int w, int d);
+}  // namespace detail
 
 // The print unit (unit 8): one formatted text file at a time.  Opening
 // another file closes the one open.  A missing file is created; an existing

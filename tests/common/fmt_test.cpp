@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -118,6 +119,46 @@ TEST(FmtFields, ExponentForm) {
     EXPECT_EQ(edit_D(1e-101, 10, 3), " 0.100-100");
     EXPECT_EQ(edit_D(-1.7976931348623157e308, 10, 3), "-0.180+309");
     EXPECT_EQ(edit_D(4.9406564584124654e-324, 10, 3), " 0.494-323");
+}
+
+// The echo fields D13.3 and D13.5 have a fast path; it must print what the
+// general edit prints, for every kind of value it may meet.
+TEST(FmtFields, EchoFieldFastPathMatchesGeneralEdit) {
+    std::mt19937_64 g(20261210);
+    std::vector<double> vs = {0.0, -0.0, 9995.0, -9995.0, 99950.0, 999950.0, 0.99951171875, 9.99951171875,
+                              0.0009765625, 1e22, 9.999e22, 0x1p62, 0x1p63, 0x1p64, -0x1.fffffffffffffp62,
+                              std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
+                              std::numeric_limits<double>::denorm_min(), 1e-310, -2.5e-320, 1e99, 1e-101,
+                              INFINITY, -INFINITY, std::nan("")};
+    for (int k = 0; k < 200000; ++k) {
+        const uint64_t r = g();
+        switch (k % 5) {
+        case 0:  // any bit pattern: huge, tiny, denormal, NaN
+            vs.push_back(std::bit_cast<double>(r));
+            break;
+        case 1:  // short binary fractions over many magnitudes
+            vs.push_back(std::ldexp(static_cast<double>(static_cast<int64_t>(r % 200001) - 100000),
+                                    static_cast<int>(r >> 40) % 90 - 60));
+            break;
+        case 2:  // just below and at powers of ten, rounding up to the next
+        {
+            const double p10 = std::pow(10.0, static_cast<int>(r % 40) - 20);
+            const double x = p10 * (1.0 - std::ldexp(1.0, -static_cast<int>(r >> 32) % 30 - 1));
+            vs.push_back((r >> 63) ? -x : x);
+            break;
+        }
+        case 3:  // integers, up to and past 2^63
+            vs.push_back(static_cast<double>(r >> (r % 64)));
+            break;
+        default:  // decimals with few digits (not binary fractions)
+            vs.push_back(static_cast<double>(static_cast<int64_t>(r % 20001) - 10000) /
+                         std::pow(10.0, static_cast<int>(r >> 50) % 12));
+        }
+    }
+    for (const double v : vs)
+        for (const int d : {3, 5})
+            ASSERT_EQ(kav::fmt::edit_D(v, 13, d), kav::fmt::detail::edit_D_general(v, 13, d))
+                << std::hexfloat << v << " D13." << d;
 }
 
 TEST(FmtFields, TiesNegativeZeroAndSpecials) {
