@@ -1,6 +1,8 @@
 // Template bodies of the packed-matrix codec (included by packed.hpp).
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -81,33 +83,50 @@ PackResult pack(const double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& 
     };
     bool open = false;  // a run of zeros is open
     int32_t r1 = 0, c1 = 0;  // its first position
+    // Each row is taken in pieces of up to 64 columns: first a mask of the
+    // nonzeros (no branch per element), then the nonzeros in column order.
+    // The zeros between them open runs exactly where an element-by-element
+    // scan would.
+    auto zeros_from = [&](int32_t i, int32_t j) {
+        if (!open) {
+            open = true;
+            r1 = i;
+            c1 = j;
+        }
+    };
     for (int32_t i = 1; i <= m; ++i) {
         const double* row = a + (i - 1);
-        for (int32_t j = 1; j <= n; ++j) {
-            const double v = row[static_cast<std::size_t>(j - 1) * ld];
-            if (v == 0.0) {
-                if (!open) {
-                    open = true;
-                    r1 = i;
-                    c1 = j;
+        for (int32_t j0 = 1; j0 <= n; j0 += 64) {
+            const int32_t len = std::min(64, n - j0 + 1);
+            const double* p = row + static_cast<std::size_t>(j0 - 1) * ld;
+            uint64_t mask = 0;
+            for (int32_t b = 0; b < len; ++b)
+                mask |= static_cast<uint64_t>(!(p[static_cast<std::size_t>(b) * ld] == 0.0)) << b;
+            int32_t next = j0;  // first column of the piece not yet seen
+            while (mask != 0) {
+                const int32_t b = std::countr_zero(mask);
+                mask &= mask - 1;
+                const int32_t j = j0 + b;
+                if (j > next) zeros_from(i, next);
+                next = j + 1;
+                const double v = p[static_cast<std::size_t>(b) * ld];
+                if (open) {
+                    // The run ended on the position before (i, j) in scan order.
+                    const int32_t r2 = j > 1 ? i : i - 1;
+                    const int32_t c2 = j > 1 ? j - 1 : n;
+                    const PackStatus st = detail::finish_run(n, r1, c1, r2, c2, run_limit, rs, c);
+                    if (st != PackStatus::ok) return finish(st);
+                    open = false;
                 }
-                continue;
+                if constexpr (blocks) {
+                    held[nheld++] = v;
+                    if (nheld == NBLOCK && !hand_on()) return finish(PackStatus::value_sink_failed);
+                } else {
+                    if (vs.put(v) != 0) return finish(PackStatus::value_sink_failed);
+                    ++c.nnz;
+                }
             }
-            if (open) {
-                // The run ended on the position before (i, j) in scan order.
-                const int32_t r2 = j > 1 ? i : i - 1;
-                const int32_t c2 = j > 1 ? j - 1 : n;
-                const PackStatus st = detail::finish_run(n, r1, c1, r2, c2, run_limit, rs, c);
-                if (st != PackStatus::ok) return finish(st);
-                open = false;
-            }
-            if constexpr (blocks) {
-                held[nheld++] = v;
-                if (nheld == NBLOCK && !hand_on()) return finish(PackStatus::value_sink_failed);
-            } else {
-                if (vs.put(v) != 0) return finish(PackStatus::value_sink_failed);
-                ++c.nnz;
-            }
+            if (next < j0 + len) zeros_from(i, next);
         }
     }
     if (open) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -270,6 +272,77 @@ TEST(PackLongRuns, RunLimitLeavesTheValuesBeforeItInTheFile) {
 }
 
 // ---- sink and source failures -------------------------------------------------------------
+
+// Packing against an element-by-element oracle: random shapes (rows of
+// more and fewer than 64 columns), densities from none to all, -0.0 and NaN
+// entries, long runs, and sinks or run limits that stop the packing early.
+TEST(PackSinks, RandomShapesAndStopsMatchAnElementByElementScan) {
+    std::mt19937 rng(20261210);
+    std::uniform_int_distribution<int32_t> pick(0, 1 << 30);
+    for (int t = 0; t < 600; ++t) {
+        const bool tall = t % 50 == 0;  // runs beyond MAX_RUN
+        const int32_t m = tall ? 300 + pick(rng) % 100 : 1 + pick(rng) % 40;
+        const int32_t n = tall ? 150 : 1 + pick(rng) % 150;
+        const double density = tall ? 0.0001 : std::array{0.0, 0.02, 0.3, 0.9, 1.0}[t % 5];
+        Mat x = random_mat(rng, m, n, density, m + pick(rng) % 3);
+        for (int k = 0; k < 3; ++k) x.scan(pick(rng) % (int64_t{m} * n)) = k == 0 ? -0.0 : std::nan("");
+        const int64_t cells = int64_t{m} * n;
+        const int32_t capv = t % 3 == 0 ? pick(rng) % (static_cast<int32_t>(cells) + 1) : static_cast<int32_t>(cells);
+        const int32_t capw = t % 3 == 1 ? pick(rng) % 60 : static_cast<int32_t>(3 * cells + 3);
+        const int64_t limit = t % 7 == 0 ? 1 + pick(rng) % 40 : 0;
+
+        // The oracle.
+        std::vector<double> ev;
+        std::vector<int16_t> ew;
+        PackStatus est = PackStatus::ok;
+        int32_t enzero = 0;
+        int64_t start = -1;  // first position of the open run
+        auto end_run = [&](int64_t p) {  // the run ends before position p
+            if (start < 0) return true;
+            int64_t len = p - start;
+            if (limit > 0 && len >= limit) return est = PackStatus::run_limit, false;
+            for (int64_t q = start; len > 0;) {
+                const int32_t piece = static_cast<int32_t>(std::min<int64_t>(len, MAX_RUN));
+                if (static_cast<int32_t>(ew.size()) + 3 > capw) return est = PackStatus::run_sink_failed, false;
+                ew.insert(ew.end(), {static_cast<int16_t>(q / n + 1), static_cast<int16_t>(q % n + 1),
+                                     static_cast<int16_t>(piece)});
+                enzero += piece;
+                q += piece;
+                len -= piece;
+            }
+            start = -1;
+            return true;
+        };
+        int64_t p = 0;
+        for (; p < cells; ++p) {
+            const double v = x.scan(p);
+            if (v == 0.0) {
+                if (start < 0) start = p;
+                continue;
+            }
+            if (!end_run(p)) break;
+            if (static_cast<int32_t>(ev.size()) >= capv) {
+                est = PackStatus::value_sink_failed;
+                break;
+            }
+            ev.push_back(v);
+        }
+        if (p == cells) end_run(cells);
+
+        std::vector<double> vbuf(static_cast<std::size_t>(capv) + 1);
+        std::vector<int16_t> wbuf(static_cast<std::size_t>(capw) + 1);
+        MemValueSink vs{vbuf.data(), capv};
+        MemRunSink rs{wbuf.data(), capw};
+        const PackResult r = pack(x.a.data(), x.ld, m, n, vs, rs, limit);
+        ASSERT_EQ(r.status, est) << t;
+        ASSERT_EQ(vs.n, static_cast<int32_t>(ev.size())) << t;
+        ASSERT_EQ(std::memcmp(vbuf.data(), ev.data(), ev.size() * sizeof(double)), 0) << t;
+        ASSERT_EQ(std::vector<int16_t>(wbuf.begin(), wbuf.begin() + rs.n_words), ew) << t;
+        ASSERT_EQ(r.counts.nnz, vs.n) << t;
+        ASSERT_EQ(r.counts.nzero, enzero) << t;
+        ASSERT_EQ(r.counts.nixb, 2 * rs.n_words) << t;
+    }
+}
 
 TEST(PackSinks, FullMemorySinkStopsWithItsStatusAndWritesNothingBeyond) {
     std::mt19937 rng(7);
