@@ -124,6 +124,14 @@ struct MemValueSource {
         n += static_cast<int32_t>(got);
         return got == k ? 0 : IO_EOF;
     }
+    // get_n without the copy: `v` points at the `got` values given.
+    int view_n(std::size_t k, const double*& v, std::size_t& got) {
+        const std::size_t left = static_cast<std::size_t>(count > n ? count - n : 0);
+        got = k < left ? k : left;
+        v = buf + n;
+        n += static_cast<int32_t>(got);
+        return got == k ? 0 : IO_EOF;
+    }
 };
 struct MemRunSource {
     const int16_t* words;

@@ -153,26 +153,25 @@ UnpackResult unpack(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs
     int64_t first = 0;
     int64_t last = -1;
     // k copies of fill(g) into scan positions q, q+1, ... (row by row).
+    // Written a row piece at a time.
     auto place = [&](int64_t q, int64_t k, auto fill) {
         std::size_t i = static_cast<std::size_t>(q / n);
-        int32_t j = static_cast<int32_t>(q % n);
-        double* d = a + i + static_cast<std::size_t>(j) * ld;
-        for (int64_t g = 0; g < k; ++g) {
-            *d = fill(g);
-            if (++j == n) {
-                j = 0;
-                ++i;
-                d = a + i;
-            } else {
-                d += ld;
-            }
+        int64_t j = q % n;
+        for (int64_t g = 0; g < k; j = 0, ++i) {
+            const int64_t seg = k - g < n - j ? k - g : n - j;
+            double* d = a + i + static_cast<std::size_t>(j) * ld;
+            for (int64_t s = 0; s < seg; ++s) d[static_cast<std::size_t>(s) * ld] = fill(g + s);
+            g += seg;
         }
     };
     // A source that takes blocks gives the values of a stretch between runs
     // in blocks: the same values in the same order, and on a failed read the
     // whole values before the failure are placed, as single reads place them.
+    // A source that lends its values (memory) gives each stretch at once,
+    // with the same count given and the same failure.
+    constexpr bool views = requires(VS& s, const double*& v, std::size_t k, std::size_t& got) { s.view_n(k, v, got); };
     constexpr bool blocks = requires(VS& s, double* v, std::size_t k, std::size_t& got) { s.get_n(v, k, got); };
-    constexpr int64_t NBLOCK = blocks ? 512 : 1;
+    constexpr int64_t NBLOCK = blocks && !views ? 512 : 1;
     double held[NBLOCK];
     int64_t p = 0;  // scan position
     while (p < cells) {
@@ -206,7 +205,18 @@ UnpackResult unpack(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs
             if (take < e) e = take;
         }
         while (p < e) {
-            if constexpr (blocks) {
+            if constexpr (views) {
+                const double* v = nullptr;
+                std::size_t got = 0;
+                const int st = vs.view_n(static_cast<std::size_t>(e - p), v, got);
+                place(p, static_cast<int64_t>(got), [&](int64_t g) { return v[g]; });
+                res.values += static_cast<int32_t>(got);
+                p += static_cast<int64_t>(got);
+                if (st != 0) {
+                    res.status = UnpackStatus::value_read_failed;
+                    return res;
+                }
+            } else if constexpr (blocks) {
                 const int64_t k = e - p < NBLOCK ? e - p : NBLOCK;
                 std::size_t got = 0;
                 const int st = vs.get_n(held, static_cast<std::size_t>(k), got);

@@ -371,6 +371,66 @@ TEST(PackSinks, FullMemorySinkStopsWithItsStatusAndWritesNothingBeyond) {
     for (std::size_t k = 12; k < rbuf.size(); ++k) EXPECT_EQ(rbuf[k], -5);
 }
 
+// Memory sources lend their values, other sources copy them in blocks or
+// one by one: all three fill the same cells with the same bytes and end with
+// the same result, also when values or runs run out or NIXB is short.
+TEST(UnpackSources, LentCopiedAndSingleValuesFillTheSameCells) {
+    struct Copying {  // blocks, no lending
+        MemValueSource s;
+        int get(double& v) { return s.get(v); }
+        int get_n(double* v, std::size_t k, std::size_t& got) { return s.get_n(v, k, got); }
+    };
+    struct Single {
+        MemValueSource s;
+        int get(double& v) { return s.get(v); }
+    };
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<int32_t> pick(0, 1 << 30);
+    for (int t = 0; t < 400; ++t) {
+        const int32_t m = 1 + pick(rng) % 30, n = 1 + pick(rng) % 90;
+        Mat x = random_mat(rng, m, n, std::array{0.0, 0.05, 0.5, 0.95, 1.0}[t % 5], m + pick(rng) % 2);
+        const Packed pk = pack_mem(x);
+        const std::vector<int16_t> w = words_of(pk.runs);
+        const int32_t nv = t % 3 == 0 ? pick(rng) % (static_cast<int32_t>(pk.values.size()) + 1)
+                                      : static_cast<int32_t>(pk.values.size());
+        const int32_t nw = t % 3 == 1 ? pick(rng) % (static_cast<int32_t>(w.size()) + 1) : static_cast<int32_t>(w.size());
+        const int32_t nixb = t % 4 == 2 ? pick(rng) % (pk.res.counts.nixb + 1) : pk.res.counts.nixb;
+        Mat out[3] = {Mat(m, n, x.ld, -7.0), Mat(m, n, x.ld, -7.0), Mat(m, n, x.ld, -7.0)};
+        UnpackResult r[3];
+        int32_t taken[3];
+        {
+            MemValueSource vs{pk.values.data(), nv};
+            MemRunSource rs{w.data(), nw};
+            r[0] = unpack(out[0].a.data(), x.ld, m, n, vs, rs, nixb);
+            taken[0] = vs.n;
+        }
+        {
+            Copying vs{{pk.values.data(), nv}};
+            MemRunSource rs{w.data(), nw};
+            r[1] = unpack(out[1].a.data(), x.ld, m, n, vs, rs, nixb);
+            taken[1] = vs.s.n;
+        }
+        {
+            Single vs{{pk.values.data(), nv}};
+            MemRunSource rs{w.data(), nw};
+            r[2] = unpack(out[2].a.data(), x.ld, m, n, vs, rs, nixb);
+            taken[2] = vs.s.n;
+        }
+        for (int k = 1; k < 3; ++k) {
+            ASSERT_EQ(r[k].status, r[0].status) << t << " " << k;
+            ASSERT_EQ(r[k].values, r[0].values) << t << " " << k;
+            ASSERT_EQ(r[k].zeros, r[0].zeros) << t << " " << k;
+            ASSERT_EQ(taken[k], taken[0]) << t << " " << k;
+            ASSERT_EQ(std::memcmp(out[k].a.data(), out[0].a.data(), out[0].a.size() * sizeof(double)), 0) << t << " " << k;
+        }
+        if (nv == static_cast<int32_t>(pk.values.size()) && nw == static_cast<int32_t>(w.size()) &&
+            nixb == pk.res.counts.nixb) {
+            ASSERT_EQ(r[0].status, UnpackStatus::ok) << t;
+            expect_same(out[0], x);
+        }
+    }
+}
+
 TEST(UnpackSources, ShortSourcesFailAndRunsAreTakenOnlyUpToNixb) {
     Mat x(2, 3);
     x.at(1, 1) = 5;
