@@ -200,20 +200,25 @@ bool exact_digits(double a, int d, char* digits, int& e) {
 template <int W, int D>
 bool put_D_fast(std::string& out, double v) {
     static_assert(D >= 1 && D <= 19 && W >= D + 7 && W <= 32);
-    char f[W];
-    std::memset(f, ' ', W);
-    char* p = f + W - (D + 6);  // "0." D digits, then four exponent characters
+    char dig[D];
     int e = 0;
+    bool neg = false;
     if (v == 0.0) {  // -0.0 too: no sign on an all-zero field
-        std::memset(p + 2, '0', D);
-    } else if (exact_digits(std::fabs(v), D, p + 2, e)) {
-        if (std::signbit(v)) *--p = '-';
+        std::memset(dig, '0', D);
+    } else if (exact_digits(std::fabs(v), D, dig, e)) {
+        neg = std::signbit(v);
     } else {
         return false;
     }
-    char* q = f + W - (D + 6);
+    // Written in place (a field built elsewhere and copied in costs a
+    // stalled reload of the bytes just stored).
+    const size_t at = out.size();
+    out.append(W, ' ');
+    char* q = out.data() + at + (W - (D + 6));  // "0." D digits, four exponent characters
+    if (neg) q[-1] = '-';
     q[0] = '0';
     q[1] = '.';
+    for (int k = 0; k < D; ++k) q[2 + k] = dig[k];
     q += D + 2;
     const int ae = e < 0 ? -e : e;
     if (ae <= 99) {
@@ -227,7 +232,6 @@ bool put_D_fast(std::string& out, double v) {
         q[2] = static_cast<char>('0' + ae / 10 % 10);
         q[3] = static_cast<char>('0' + ae % 10);
     }
-    out.append(f, W);
     return true;
 }
 
