@@ -336,7 +336,7 @@ TEST(PackSinks, RandomShapesAndStopsMatchAnElementByElementScan) {
         const PackResult r = pack(x.a.data(), x.ld, m, n, vs, rs, limit);
         ASSERT_EQ(r.status, est) << t;
         ASSERT_EQ(vs.n, static_cast<int32_t>(ev.size())) << t;
-        ASSERT_EQ(std::memcmp(vbuf.data(), ev.data(), ev.size() * sizeof(double)), 0) << t;
+        ASSERT_TRUE(ev.empty() || std::memcmp(vbuf.data(), ev.data(), ev.size() * sizeof(double)) == 0) << t;
         ASSERT_EQ(std::vector<int16_t>(wbuf.begin(), wbuf.begin() + rs.n_words), ew) << t;
         ASSERT_EQ(r.counts.nnz, vs.n) << t;
         ASSERT_EQ(r.counts.nzero, enzero) << t;
