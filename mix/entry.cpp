@@ -97,6 +97,15 @@ int16_t set_up(MixState& s, const Args& a) {
             s.T0[(j - 1) * static_cast<size_t>(LD) + (i - 1)] = host_at(a, i, j);
     // Phase-two costs: row 1 as the host passed it.
     for (int32_t j = 1; j <= n; ++j) s.COBJ[j - 1] = host_at(a, 1, j);
+    // An item whose shortage column is empty in every row can have its
+    // demand made a row by the search.
+    s.ITMROW.assign(static_cast<size_t>(p), 0);
+    for (int32_t q = 0; q < p; ++q) {
+        const int32_t c = n - p + 1 + q;
+        bool empty = true;
+        for (int32_t i = 1; i <= m && empty; ++i) empty = host_at(a, i, c) == 0.0;
+        s.ITMROW[q] = empty ? 1 : 0;
+    }
     s.BESTZ = static_cast<double>(*a.BEST0);
     return 0;
 }
@@ -117,6 +126,7 @@ void tarvexo1(MixState& s, const Args& a) {
     s.taken = false;
     s.ROUNDX = false;
     s.GRPLST.clear();
+    s.ITMLST.clear();
     s.unit8.open(data_path("C:\\KAV\\KAV1.PNT"));
     s.unit8.write(fmt::lines::banner3(), {});
     // Counts the library's storage cannot hold are refused before any use.

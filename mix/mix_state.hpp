@@ -19,8 +19,9 @@ constexpr int32_t MAXLAB = 1008;  // label lists and branch stack
 namespace mcode {
 constexpr int16_t FAILED = 5;  // no pivot at the root, or a solution that cannot be valued: the call ends
 constexpr int16_t CLOSED = 6;  // infeasible below the root, or a group total above its limit: the branch closes
-// Inside the library only: a refused solution's group limit became a row of
-// every later solve, and the node is solved again with it.
+// Inside the library only: a refused solution's group limit, or the demand
+// of an item whose penalty a solution paid, became a row of every later
+// solve, and the node is solved again with it.
 constexpr int16_t AGAIN = 8;
 // The search's: no variable to branch on, at the root and on each side of a branch point.
 constexpr int16_t NOT_FOUND_ROOT = 65;  // the chosen fractional variable is not in the label list
@@ -101,6 +102,13 @@ struct MixState {
     // its row.  Both are cleared at the start of a call.
     std::vector<int16_t> GRPLST;
     std::vector<uint8_t> GRPROW;
+    // Items whose demand is a row of every solve, sum(RQTY x) + shortage >=
+    // IDEM with IPEN per unit of shortage in the objective (0-based indices
+    // into IITEM), in the order their first penalty was valued.  ITMROW(m):
+    // 0 = the host's rows use m's shortage column (never a row of ours),
+    // 1 = may become a row, 2 = is a row.  Both are set up by every call.
+    std::vector<int16_t> ITMLST;
+    std::vector<uint8_t> ITMROW;
     std::vector<int16_t> IGTOT;
     std::vector<float> QDEL;
     bool taken = false;  // an allocation step took a solution in this call

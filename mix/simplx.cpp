@@ -101,6 +101,8 @@ struct Solve {
 
     bool add_branch_rows();
     bool add_group_rows();
+    bool add_demand_rows();
+    int32_t item_of(int32_t k) const;
     int32_t group_of(int32_t k) const;
     bool rounding_breaks_rows(const std::vector<double>& q);
     int dual_step(int32_t& r, int32_t& k);
@@ -162,6 +164,35 @@ bool Solve::add_group_rows() {
         for (int32_t k = 2; k <= last; ++k)
             if (group_of(k) == g) t(r, k) = 1.0;
         t(r, 1) = a.IGCAP[g];
+        s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
+    }
+    return true;
+}
+
+// Index (0-based) of the item of host column k, -1 when there is none.
+int32_t Solve::item_of(int32_t k) const {
+    for (int32_t q = 0; q < *a.NITEM; ++q)
+        if (a.IITEM[q] == a.IITMV[k - 1]) return q;
+    return -1;
+}
+
+// One row per item whose demand the search made a row: the deliveries plus
+// the item's shortage column cover IDEM, written as the "<=" row
+// -sum(RQTY x) - shortage <= -IDEM; the shortage column costs IPEN per
+// unit (its phase-two cost is set when the row is made).  At integral
+// values of whole-number quantities the row-1 value is then the value the
+// allocation step gives.
+bool Solve::add_demand_rows() {
+    const int32_t p = *a.NITEM, last = s.n0 - p;
+    for (const int16_t q : s.ITMLST) {
+        const int32_t r = m + 1;
+        if (r > LD) return false;
+        m = static_cast<int16_t>(r);
+        for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
+        for (int32_t k = 2; k <= last; ++k)
+            if (item_of(k) == q) t(r, k) = -static_cast<double>(a.RQTY[k - 1]);
+        t(r, last + 1 + q) = -1.0;
+        t(r, 1) = -static_cast<double>(a.IDEM[q]);
         s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
     }
     return true;
@@ -359,9 +390,7 @@ void Solve::allocate(int32_t n0) {
             s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
         }
         if (p > 0) {
-            int32_t mi = -1;
-            for (int32_t q = 0; q < p && mi < 0; ++q)
-                if (a.IITEM[q] == a.IITMV[k - 1]) mi = q;
+            const int32_t mi = item_of(k);
             if (mi < 0) return banner(mmark::ITEM_MISSING), void(s.IERR = mcode::FAILED);
             s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
         }
@@ -398,8 +427,19 @@ void Solve::allocate(int32_t n0) {
             xs = 0.0f;
         }
     }
+    // A penalty the solve did not see: the item's demand becomes a row of
+    // every later solve (room permitting) and the node is solved again, so
+    // the search's bounds count the shortages of the solutions below it.
+    bool again = false;
+    for (int32_t q = 0; q < p; ++q)
+        if (s.ITMROW[q] == 1 && a.IPEN[q] > 0 && s.XVAL[n0 - p - 1 + q] > 0.0f && m < LD) {
+            s.ITMROW[q] = 2;
+            s.ITMLST.push_back(static_cast<int16_t>(q));
+            s.COBJ[n0 - p + q] = a.IPEN[q];
+            again = true;
+        }
     s.OBJL = z;
-    s.IERR = 0;
+    s.IERR = again ? mcode::AGAIN : 0;
     // The solve compared its row-1 value with the value to beat; penalties
     // (or the round-off of that value) can leave the solution's own value
     // at or below it.  Such a solution is reported, not taken, and the best
@@ -499,7 +539,7 @@ void simplx(MixState& s, const Args& a, int16_t& m, int16_t& n) {
     Solve x(s, a, m, n);
     s.NITER = 0;
     s.ROUNDX = false;
-    if (!x.add_branch_rows() || !x.add_group_rows()) {
+    if (!x.add_branch_rows() || !x.add_group_rows() || !x.add_demand_rows()) {
         s.IERR = ERR_EXTENT;
         return;
     }

@@ -204,13 +204,14 @@ TEST(MixAllocation, TakenSolutionsAreTheirOwnAllocationStep) {
     EXPECT_GT(refused, 30);
 }
 
-// Random allocation problems whose hosts model every demand as a row,
+// Random allocation problems with demands and penalties (IDEM, IPEN) and
+// group limits as IGCAP only.  Half the hosts model every demand as a row,
 // sum(RQTY x) + shortage >= IDEM, with the penalty on the shortage column in
-// row 1, and give the group limits as IGCAP only.  GLPK solves the same
-// problem with the limits as rows: STATUS is its optimum, XOUT satisfies the
-// host's rows and the limits, and a problem with a solution never ends with
-// an error code.  Some draws have no items or no groups, some a row with
-// large coefficients.
+// row 1; the others leave the shortage columns empty.  GLPK solves the same
+// problem with the demands and limits as rows: STATUS is its optimum, XOUT
+// satisfies the rows and the limits, and a problem with a solution never
+// ends with an error code.  Some draws have no items or no groups, some a
+// row with large coefficients.
 TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
     ASSERT_NE(entry(), nullptr);
     std::mt19937 rng(777);
@@ -219,7 +220,10 @@ TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
     for (int trial = 0; trial < 200; ++trial) {
         SCOPED_TRACE(trial);
         const int nv = uni(2, 8), items = uni(0, 3), groups = uni(0, 3), extra = uni(0, 3);
-        Host h(2 + extra + items, nv, items, groups);
+        // Odd problems leave the shortage columns empty: the library then
+        // makes the demand rows itself.
+        const bool host_demands = trial % 2 == 0;
+        Host h(2 + extra + (host_demands ? items : 0), nv, items, groups);
         h.best0 = -1e6f;
         kav::test::LpProblem lp;  // columns: the variables, then the shortages
         const int nc = nv + items;
@@ -268,9 +272,13 @@ TEST(MixOracle, PenaltiesAndGroupLimitsReachTheOptimum) {
             for (int v = 1; v <= nv; ++v)
                 if (h.iitmv[v] == 101 + m) a[v - 1] = h.rqty[v];
             a[nv + m] = 1.0;
+            lp.c[nv + m] = -h.ipen[m];
+            if (!host_demands) {
+                lp.rows.push_back({a, 'G', double(h.idem[m])});
+                continue;
+            }
             host_row(3 + extra + m, 'G', h.idem[m], a);
             h.at(1, nv + 2 + m) = h.ipen[m];
-            lp.c[nv + m] = -h.ipen[m];
         }
         for (int g = 0; g < groups; ++g) {
             h.igcap[g] = int16_t(uni(0, 3) ? uni(0, 6) : 32767);
@@ -423,8 +431,10 @@ TEST(MixCases, BranchBeyondTheLastRow) {
 // with x1 <= 3.5 and x1 + x2 <= 5.5; the root has x1 = 3.5, whose upper
 // branch is infeasible; below x1 <= 3 the branch on x2 = 2.5 finds (3, 2),
 // valued 34 less one unit short of item 101 (6.5 delivered rounds to 7 of 8)
-// at penalty 2, which closes the other branch (31) on the way back.  '?'
-// stands for one character of an iteration count or a time.
+// at penalty 2.  That penalty makes the item's demand a row and the node is
+// solved again (31: the row counts 1.5 units short, unrounded), and 32
+// closes the other branch (31) on the way back.  '?' stands for one
+// character of an iteration count or a time.
 TEST(MixPrintFile, SearchWithTwoBranchPoints) {
     Host h(3, 2);
     h.value(1, 10.0);
@@ -467,6 +477,7 @@ TEST(MixPrintFile, SearchWithTwoBranchPoints) {
     add(solution(optimal, "31.0000000", " 0.250D+01 0.300D+01 0.000D+00"));
     add(solution("BEST MIXED 0-Z SOLUTION OBTAINED SO FAR", "32.0000000",
                  " 0.300D+01 0.200D+01 0.100D+01"));
+    add(solution(optimal, "31.0000000", " 0.300D+01 0.200D+01 0.150D+01"));
     add({"", "BESM ELLAH EL RAHMAN EL RAHIM", "",
          "BRANCH POINT INCREASED TO     2 PROBLEM VARIABLE  5002 BOUND     2 IBOTH  0", "",
          "", closed, "",
