@@ -430,16 +430,16 @@ void Solve::allocate(int32_t n0) {
     // A penalty the solve did not see: the item's demand becomes a row of
     // every later solve (room permitting) and the node is solved again, so
     // the search's bounds count the shortages of the solutions below it.
-    bool again = false;
+    int32_t added = 0;
     for (int32_t q = 0; q < p; ++q)
-        if (s.ITMROW[q] == 1 && a.IPEN[q] > 0 && s.XVAL[n0 - p - 1 + q] > 0.0f && m < LD) {
+        if (s.ITMROW[q] == 1 && a.IPEN[q] > 0 && s.XVAL[n0 - p - 1 + q] > 0.0f && m + added < LD) {
             s.ITMROW[q] = 2;
             s.ITMLST.push_back(static_cast<int16_t>(q));
             s.COBJ[n0 - p + q] = a.IPEN[q];
-            again = true;
+            ++added;
         }
     s.OBJL = z;
-    s.IERR = again ? mcode::AGAIN : 0;
+    s.IERR = added > 0 ? mcode::AGAIN : 0;
     // The solve compared its row-1 value with the value to beat; penalties
     // (or the round-off of that value) can leave the solution's own value
     // at or below it.  Such a solution is reported, not taken, and the best
@@ -454,10 +454,11 @@ void Solve::allocate(int32_t n0) {
     print_solution(F_BEST, z, a.XOUT, n0 - 1);
 }
 
-// The rounded values against the host's rows and the group rows: true when
-// rounding moves some row past its bound by more than the row's round-off
-// (TOLELM times the row's magnitude) beyond what the solve itself left;
-// ROUNDC then marks the variables of such rows whose rounding moved them.
+// The rounded values against the host's rows, the group rows and the
+// demand rows: true when rounding moves some row past its bound by more
+// than the row's round-off (TOLELM times the row's magnitude) beyond what
+// the solve itself left; ROUNDC then marks the variables of such rows whose
+// rounding moved them.
 bool Solve::rounding_breaks_rows(const std::vector<double>& q) {
     const int32_t n0 = s.n0, last = n0 - *a.NITEM;
     const auto is_int = [&](int32_t j) { return j <= last; };  // host column j
@@ -487,6 +488,15 @@ bool Solve::rounding_breaks_rows(const std::vector<double>& q) {
     for (const int16_t g : s.GRPLST) {
         const auto coef = [&](int32_t j) { return is_int(j) && group_of(j) == g ? 1.0 : 0.0; };
         check(coef, a.IGCAP[g], false);
+    }
+    // The demands made rows: rounding a variable of a large quantity moves
+    // its delivery by whole units, which the solved shortage does not cover.
+    for (const int16_t d : s.ITMLST) {
+        const auto coef = [&](int32_t j) {
+            return is_int(j) ? (item_of(j) == d ? -static_cast<double>(a.RQTY[j - 1]) : 0.0)
+                             : (j == last + 1 + d ? -1.0 : 0.0);
+        };
+        check(coef, -static_cast<double>(a.IDEM[d]), false);
     }
     return any;
 }
