@@ -205,36 +205,24 @@ UnpackResult unpack(double* a, int32_t lda, int32_t m, int32_t n, VS& vs, RS& rs
             if (take < e) e = take;
         }
         while (p < e) {
+            const double* v = held;
+            std::size_t got = 0;
+            int st = 0;
             if constexpr (views) {
-                const double* v = nullptr;
-                std::size_t got = 0;
-                const int st = vs.view_n(static_cast<std::size_t>(e - p), v, got);
-                place(p, static_cast<int64_t>(got), [&](int64_t g) { return v[g]; });
-                res.values += static_cast<int32_t>(got);
-                p += static_cast<int64_t>(got);
-                if (st != 0) {
-                    res.status = UnpackStatus::value_read_failed;
-                    return res;
-                }
+                st = vs.view_n(static_cast<std::size_t>(e - p), v, got);
             } else if constexpr (blocks) {
                 const int64_t k = e - p < NBLOCK ? e - p : NBLOCK;
-                std::size_t got = 0;
-                const int st = vs.get_n(held, static_cast<std::size_t>(k), got);
-                place(p, static_cast<int64_t>(got), [&](int64_t g) { return held[g]; });
-                res.values += static_cast<int32_t>(got);
-                p += static_cast<int64_t>(got);
-                if (st != 0) {
-                    res.status = UnpackStatus::value_read_failed;
-                    return res;
-                }
+                st = vs.get_n(held, static_cast<std::size_t>(k), got);
             } else {
-                if (vs.get(held[0]) != 0) {
-                    res.status = UnpackStatus::value_read_failed;
-                    return res;
-                }
-                place(p, 1, [&](int64_t) { return held[0]; });
-                ++res.values;
-                ++p;
+                st = vs.get(held[0]);
+                got = st == 0 ? 1 : 0;
+            }
+            place(p, static_cast<int64_t>(got), [&](int64_t g) { return v[g]; });
+            res.values += static_cast<int32_t>(got);
+            p += static_cast<int64_t>(got);
+            if (st != 0) {
+                res.status = UnpackStatus::value_read_failed;
+                return res;
             }
         }
     }
