@@ -698,4 +698,14 @@ void GroupWriter::flush() {
     ends_.clear();
 }
 
+void write_matrix_rows(PrintUnit& u, const Format& f, const double* a, int64_t ld, int32_t nrow,
+                       int32_t ncol) {
+    GroupWriter out(u);
+    std::vector<double> row(static_cast<size_t>(ncol > 0 ? ncol : 0));
+    for (int32_t i = 0; i < nrow; ++i) {
+        for (int32_t j = 0; j < ncol; ++j) row[static_cast<size_t>(j)] = a[j * ld + i];
+        out.reals(f, row);
+    }
+}
+
 }  // namespace kav::fmt

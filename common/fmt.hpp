@@ -173,4 +173,10 @@ private:
     std::vector<size_t> ends_;
 };
 
+// Rows 1..nrow of a column-major matrix (element (1,1) at `a`, leading
+// dimension ld), columns 1..ncol, one record group under `f` per row,
+// through a GroupWriter (a matrix echo).
+void write_matrix_rows(PrintUnit& u, const Format& f, const double* a, int64_t ld, int32_t nrow,
+                       int32_t ncol);
+
 }  // namespace kav::fmt

@@ -245,19 +245,6 @@ void write_par1_and_flag(DecompState& s, const Args& a) {
     e.par5.put(*a.IFLAG);
 }
 
-// ---- echo ------------------------------------------------------------------------
-
-// Rows 1..nrow of a matrix (leading dimension ld), columns 1..ncol, one
-// record group per row, written to the print file in a few large writes.
-void echo_rows(DecompState& s, const double* m, int32_t ld, int32_t nrow, int32_t ncol) {
-    fmt::GroupWriter out(s.pnt);
-    std::vector<double> row(static_cast<size_t>(ncol > 0 ? ncol : 0));
-    for (int32_t i = 1; i <= nrow; ++i) {
-        for (int32_t j = 1; j <= ncol; ++j) row[static_cast<size_t>(j - 1)] = m[ix(i, j, ld)];
-        out.reals(fmt::lines::matrix_row(), row);
-    }
-}
-
 // ---- completing steps -----------------------------------------------------------
 
 // The completion: header records and flag word, close of the hand-off files, the
@@ -313,7 +300,7 @@ void common_resources(DecompState& s, const Args& a) {
                 c[ix(i, ncol, ENT_LDC)] = static_cast<double>(a.ITYPCR[i - 1]);
             }
             s.pnt.write(f_common_sub(), {int32_t{k}});
-            echo_rows(s, c, ENT_LDC, rmax, ncol);
+            fmt::write_matrix_rows(s.pnt, fmt::lines::matrix_row(), c, ENT_LDC, rmax, ncol);
             if (wrtab(s, 4, e.KPROB, 0, *a.NCROW, c, ENT_LDC) != 0) return error_exit(s);
         }
     }
@@ -401,7 +388,7 @@ void subproblem(DecompState& s, const Args& a, bool first) {
 
     // Echo of the matrix.
     s.pnt.write(f_echo_matrix(), {k});
-    echo_rows(s, a.AMAT, ENT_LDA, nrow, ncol);
+    fmt::write_matrix_rows(s.pnt, fmt::lines::matrix_row(), a.AMAT, ENT_LDA, nrow, ncol);
 
     // A -1 in row 3 of the weight column flags a first phase for K's convexity row.
     e.KFLAG[kk] = (a.AMAT[ix(3, ncol, ENT_LDA)] == -1.0 && e.KCODE[kk] <= solver::KCODE_CHAIN) ? 1 : 0;

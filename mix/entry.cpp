@@ -21,7 +21,6 @@ const Format F_DIMS("(/19HNO OF ROWS, COLUMNS/I4,2H X, I4/)");
 const Format F_TYPES_HDR("(/16HCONSTRAINT TYPES/)");
 const Format F_TYPES("(24I3)");
 const Format F_ECHO_HDR("(/57HINPUT ECHO OF MATRIX OR INCREMENTS OF OBJ AND CONSTRAINTS/)");
-const Format F_ROW("(10D13.3/(1H , 10D13.3))");
 const Format F_ERROR("(/18HPROBLEM ERROR CODE,I3,/)");
 const Format F_ITER("(/39HTOTAL NUMBER OF ITERATIONS OF PROBLEM =,I7/)");
 
@@ -37,12 +36,20 @@ bool row_has_entry(const Args& a, int32_t i, int32_t n) {
 
 bool finite(double v) { return std::isfinite(v); }
 
+// Index (0-based) of the first entry of `list` equal to `code`, -1 when none.
+int16_t index_in(const int16_t* list, int32_t count, int16_t code) {
+    for (int32_t q = 0; q < count; ++q)
+        if (list[q] == code) return static_cast<int16_t>(q);
+    return -1;
+}
+
 // Numbers and codes the search reads, checked before anything is solved: a
 // NaN or an infinity would make every comparison of the simplex fail
 // silently, and a variable whose group or item is not in the lists could
 // only be found out at the first integral solution.  No groups (or no items)
-// means no limits (or no deliveries) and no codes to look up.
-int16_t check_input(const Args& a) {
+// means no limits (or no deliveries) and no codes to look up.  Fills each
+// column's group and item index.
+int16_t check_input(MixState& s, const Args& a) {
     const int32_t m = *a.NROW, n = *a.NCOL, p = *a.NITEM, g = *a.NGROUP;
     if (!finite(*a.BEST0)) return ERR_NONFINITE;
     for (int32_t j = 1; j <= n; ++j)
@@ -50,14 +57,11 @@ int16_t check_input(const Args& a) {
             if (!finite(host_at(a, i, j))) return ERR_NONFINITE;
     for (int32_t k = 2; k <= n - p; ++k)
         if (!finite(a.VALVAR[k - 1]) || !finite(a.RQTY[k - 1])) return ERR_NONFINITE;
-    auto listed = [](const int16_t* list, int32_t count, int16_t code) {
-        for (int32_t q = 0; q < count; ++q)
-            if (list[q] == code) return true;
-        return false;
-    };
     for (int32_t k = 2; k <= n - p; ++k) {
-        if (g > 0 && !listed(a.IGROUP, g, a.IGRPV[k - 1])) return ERR_GROUP_CODE;
-        if (p > 0 && !listed(a.IITEM, p, a.IITMV[k - 1])) return ERR_ITEM_CODE;
+        s.GRPOF[k - 1] = g > 0 ? index_in(a.IGROUP, g, a.IGRPV[k - 1]) : -1;
+        s.ITMOF[k - 1] = p > 0 ? index_in(a.IITEM, p, a.IITMV[k - 1]) : -1;
+        if (g > 0 && s.GRPOF[k - 1] < 0) return ERR_GROUP_CODE;
+        if (p > 0 && s.ITMOF[k - 1] < 0) return ERR_ITEM_CODE;
     }
     return 0;
 }
@@ -71,11 +75,7 @@ int16_t set_up(MixState& s, const Args& a) {
     for (int32_t i = 2; i <= m; ++i) items.emplace_back(a.ITYPE[i - 1]);
     s.unit8.write(F_TYPES, items);
     s.unit8.write(F_ECHO_HDR, {});
-    for (int32_t i = 1; i <= m; ++i) {
-        items.clear();
-        for (int32_t j = 1; j <= n; ++j) items.emplace_back(host_at(a, i, j));
-        s.unit8.write(F_ROW, items);
-    }
+    fmt::write_matrix_rows(s.unit8, fmt::lines::matrix_row(), a.AMAT, LD, m, n);
     if (!row_has_entry(a, 1, n)) return err::NO_MAGNITUDE;
     for (int32_t i = 2; i <= m; ++i) {
         if (!row_has_entry(a, i, n)) return err::NO_MAGNITUDE;
@@ -133,7 +133,7 @@ void tarvexo1(MixState& s, const Args& a) {
     if (*a.NROW < 1 || *a.NROW > LD || *a.NCOL < 2 || *a.NCOL > MAXLAB || *a.NITEM < 0 ||
         *a.NITEM > *a.NCOL - 1 || *a.NGROUP < 0) {
         s.IERR = ERR_COUNTS;
-    } else if ((s.IERR = check_input(a)) == 0) {
+    } else if ((s.IERR = check_input(s, a)) == 0) {
         s.GRPROW.assign(static_cast<size_t>(*a.NGROUP), 0);
         s.IERR = set_up(s, a);
     }

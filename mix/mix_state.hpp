@@ -109,6 +109,10 @@ struct MixState {
     // 1 = may become a row, 2 = is a row.  Both are set up by every call.
     std::vector<int16_t> ITMLST;
     std::vector<uint8_t> ITMROW;
+    // GRPOF(k), ITMOF(k), k = 2..N - NITEM: 0-based index into IGROUP and
+    // IITEM of column k's group and item (first match), -1 without groups or
+    // items; found once per call by the entry, which refuses unknown codes.
+    std::array<int16_t, MAXLAB> GRPOF{}, ITMOF{};
     std::vector<int16_t> IGTOT;
     std::vector<float> QDEL;
     bool taken = false;  // an allocation step took a solution in this call

@@ -100,10 +100,11 @@ struct Solve {
     }
 
     bool add_branch_rows();
+    int32_t new_row();
+    double group_coef(int32_t g, int32_t j) const;
+    double demand_coef(int32_t d, int32_t j) const;
     bool add_group_rows();
     bool add_demand_rows();
-    int32_t item_of(int32_t k) const;
-    int32_t group_of(int32_t k) const;
     bool rounding_breaks_rows(const std::vector<double>& q);
     int dual_step(int32_t& r, int32_t& k);
     int primal_step(int32_t& r, int32_t& k);
@@ -120,15 +121,13 @@ bool Solve::add_branch_rows() {
         for (int32_t d = 2; d <= s.IDEPTH; ++d) {
             if (s.IBRLAB[d] != s.ICOL[k - 1]) continue;
             const bool upper = s.IBOTH[d] == 1 || s.IBOTH[d] == 2;
-            const int32_t r = m + 1;
-            if (r > LD || (upper && n + 1 > MAXLAB)) return false;
-            m = static_cast<int16_t>(r);
-            for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
+            if (upper && n + 1 > MAXLAB) return false;
+            const int32_t r = new_row();
+            if (r == 0) return false;
             t(r, k) = 1.0;
             const int32_t bnd = s.IBRBND[d];
             if (!upper) {
                 t(r, 1) = bnd;
-                s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
             } else {
                 t(r, 1) = bnd + 1.0;
                 s.IROW[r - 1] = static_cast<int16_t>(-(r - 1) - lbl::EQ);
@@ -144,56 +143,54 @@ bool Solve::add_branch_rows() {
     return true;
 }
 
-// Index (0-based) of the group of host column k, -1 when there is none.
-int32_t Solve::group_of(int32_t k) const {
-    for (int32_t q = 0; q < *a.NGROUP; ++q)
-        if (a.IGROUP[q] == a.IGRPV[k - 1]) return q;
-    return -1;
+// A new "<=" row r = NROW + 1 that starts with its slack: zeros in columns
+// 2..NCOL.  0 when the tableau has no row left.
+int32_t Solve::new_row() {
+    const int32_t r = m + 1;
+    if (r > LD) return 0;
+    m = static_cast<int16_t>(r);
+    for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
+    s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
+    return r;
 }
 
-// One "<=" row per group whose limit a refused solution exceeded: the sum of
+// Coefficient in host column j (2..N0) of group g's limit row: the sum of
 // the group's variables is at most IGCAP.  Every integral solution the
 // allocation step can take satisfies it, so it cuts off no solution.
-bool Solve::add_group_rows() {
+double Solve::group_coef(int32_t g, int32_t j) const {
+    return j <= s.n0 - *a.NITEM && s.GRPOF[j - 1] == g ? 1.0 : 0.0;
+}
+
+// Coefficient in host column j (2..N0) of item d's demand row: the
+// deliveries plus the item's shortage column cover IDEM, written as the
+// "<=" row -sum(RQTY x) - shortage <= -IDEM; the shortage column costs IPEN
+// per unit (its phase-two cost is set when the row is made).  At integral
+// values of whole-number quantities the row-1 value is then the value the
+// allocation step gives.
+double Solve::demand_coef(int32_t d, int32_t j) const {
     const int32_t last = s.n0 - *a.NITEM;
+    if (j <= last) return s.ITMOF[j - 1] == d ? -static_cast<double>(a.RQTY[j - 1]) : 0.0;
+    return j == last + 1 + d ? -1.0 : 0.0;
+}
+
+// One row per group whose limit a refused solution exceeded.
+bool Solve::add_group_rows() {
     for (const int16_t g : s.GRPLST) {
-        const int32_t r = m + 1;
-        if (r > LD) return false;
-        m = static_cast<int16_t>(r);
-        for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
-        for (int32_t k = 2; k <= last; ++k)
-            if (group_of(k) == g) t(r, k) = 1.0;
+        const int32_t r = new_row();
+        if (r == 0) return false;
+        for (int32_t k = 2; k <= s.n0; ++k) t(r, k) = group_coef(g, k);
         t(r, 1) = a.IGCAP[g];
-        s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
     }
     return true;
 }
 
-// Index (0-based) of the item of host column k, -1 when there is none.
-int32_t Solve::item_of(int32_t k) const {
-    for (int32_t q = 0; q < *a.NITEM; ++q)
-        if (a.IITEM[q] == a.IITMV[k - 1]) return q;
-    return -1;
-}
-
-// One row per item whose demand the search made a row: the deliveries plus
-// the item's shortage column cover IDEM, written as the "<=" row
-// -sum(RQTY x) - shortage <= -IDEM; the shortage column costs IPEN per
-// unit (its phase-two cost is set when the row is made).  At integral
-// values of whole-number quantities the row-1 value is then the value the
-// allocation step gives.
+// One row per item whose demand the search made a row.
 bool Solve::add_demand_rows() {
-    const int32_t p = *a.NITEM, last = s.n0 - p;
-    for (const int16_t q : s.ITMLST) {
-        const int32_t r = m + 1;
-        if (r > LD) return false;
-        m = static_cast<int16_t>(r);
-        for (int32_t j = 2; j <= n; ++j) t(r, j) = 0.0;
-        for (int32_t k = 2; k <= last; ++k)
-            if (item_of(k) == q) t(r, k) = -static_cast<double>(a.RQTY[k - 1]);
-        t(r, last + 1 + q) = -1.0;
-        t(r, 1) = -static_cast<double>(a.IDEM[q]);
-        s.IROW[r - 1] = static_cast<int16_t>(-(r - 1));
+    for (const int16_t d : s.ITMLST) {
+        const int32_t r = new_row();
+        if (r == 0) return false;
+        for (int32_t k = 2; k <= s.n0; ++k) t(r, k) = demand_coef(d, k);
+        t(r, 1) = -static_cast<double>(a.IDEM[d]);
     }
     return true;
 }
@@ -385,12 +382,12 @@ void Solve::allocate(int32_t n0) {
         // No groups means no limits, no items no deliveries; the entry has
         // checked that every code is in its list.
         if (g > 0) {
-            const int32_t gi = group_of(k);
+            const int32_t gi = s.GRPOF[k - 1];
             if (gi < 0) return banner(mmark::GROUP_MISSING), void(s.IERR = mcode::FAILED);
             s.IGTOT[gi] = trunc16(static_cast<float>(static_cast<float>(s.IGTOT[gi]) + x));
         }
         if (p > 0) {
-            const int32_t mi = item_of(k);
+            const int32_t mi = s.ITMOF[k - 1];
             if (mi < 0) return banner(mmark::ITEM_MISSING), void(s.IERR = mcode::FAILED);
             s.QDEL[mi] = s.QDEL[mi] + x * a.RQTY[k - 1];
         }
@@ -485,19 +482,12 @@ bool Solve::rounding_breaks_rows(const std::vector<double>& q) {
         const auto coef = [&](int32_t j) { return s.T0[(j - 1) * static_cast<size_t>(LD) + (i - 1)]; };
         check(coef, coef(1), s.IROW0[i - 1] <= -lbl::EQ);
     }
-    for (const int16_t g : s.GRPLST) {
-        const auto coef = [&](int32_t j) { return is_int(j) && group_of(j) == g ? 1.0 : 0.0; };
-        check(coef, a.IGCAP[g], false);
-    }
+    for (const int16_t g : s.GRPLST)
+        check([&](int32_t j) { return group_coef(g, j); }, a.IGCAP[g], false);
     // The demands made rows: rounding a variable of a large quantity moves
     // its delivery by whole units, which the solved shortage does not cover.
-    for (const int16_t d : s.ITMLST) {
-        const auto coef = [&](int32_t j) {
-            return is_int(j) ? (item_of(j) == d ? -static_cast<double>(a.RQTY[j - 1]) : 0.0)
-                             : (j == last + 1 + d ? -1.0 : 0.0);
-        };
-        check(coef, -static_cast<double>(a.IDEM[d]), false);
-    }
+    for (const int16_t d : s.ITMLST)
+        check([&](int32_t j) { return demand_coef(d, j); }, -static_cast<double>(a.IDEM[d]), false);
     return any;
 }
 

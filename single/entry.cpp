@@ -64,13 +64,7 @@ void echo_increments(State& s, const Args& a, int l) {
 
 void echo_matrix(State& s, const Args& a) {
     s.pnt.write(sl::echo(), {});
-    // One record group per row, written in a few large writes.
-    fmt::GroupWriter out(s.pnt);
-    std::vector<double> row(static_cast<size_t>(*a.NCOL > 0 ? *a.NCOL : 0));
-    for (int i = 1; i <= *a.NROW; ++i) {
-        for (int k = 1; k <= *a.NCOL; ++k) row[static_cast<size_t>(k - 1)] = a.a(i, k);
-        out.reals(sl::matrix_row(), row);
-    }
+    fmt::write_matrix_rows(s.pnt, sl::matrix_row(), a.AMAT, LD_A, *a.NROW, *a.NCOL);
 }
 
 // Ends every call: error line, totals, times, NCOL at entry, 100 banners.
